@@ -1,0 +1,30 @@
+# The two everyday commands: `make test` (build and run every test) and, once the main window
+# exists, `make run`. Both install missing Debian packages first.
+JOBS ?= $(shell nproc)
+
+.PHONY: deps test sanitize bench format clean
+
+deps:
+	@scripts/install-deps
+
+test: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+	ctest --preset default
+
+# The Qt-free core and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize
+
+bench: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrova_bench
+	build/bench/kestrova_bench
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf build build-debug build-sanitize
