@@ -1,0 +1,40 @@
+// A timer component: calls OnTimer every Interval milliseconds on the loop's thread while
+// Enabled, an interval is set and a handler is assigned.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/message_loop.h"
+#include "util/component.h"
+
+namespace kestrova {
+
+class Timer : public Component {
+ public:
+  using TimerEvent = std::function<void(Object* sender)>;
+
+  // Without a loop the timer runs on MainLoop().
+  explicit Timer(Component* owner, MessageLoop* loop = nullptr);
+
+  uint32_t Interval() const { return interval_ms_; }
+  void SetInterval(uint32_t interval_ms);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  const TimerEvent& OnTimer() const { return on_timer_; }
+  void SetOnTimer(TimerEvent handler);
+
+  void Loaded() override;
+
+ private:
+  void Update();
+  void Fire();
+
+  MessageLoop* loop_;
+  uint32_t interval_ms_ = 1000;
+  bool enabled_ = true;
+  TimerEvent on_timer_;
+  LoopHandle running_;
+};
+
+}  // namespace kestrova
