@@ -19,6 +19,7 @@ struct PollMessageLoop::Entry {
   bool running = false;  // its callback is on the stack
 };
 
+// Timers run on steady_clock, which is CLOCK_MONOTONIC here: setting the wall clock moves none.
 struct PollMessageLoop::Timer : Entry {
   Timer(PollMessageLoop* owner, Task callback, Clock::duration every)
       : Entry(owner, std::move(callback)), interval(every), due(Clock::now() + every) {}
@@ -189,7 +190,7 @@ bool PollMessageLoop::Turn(Clock::time_point wait_until) {
   }
   const timespec no_wait{};
   const int count = ppoll(fds.data(), fds.size(), block ? &wait : &no_wait, nullptr);
-  if (count < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "ppoll");
+  const int poll_error = count < 0 ? errno : 0;
   {
     std::lock_guard lock(mutex_);
     sleeping_ = false;
@@ -198,6 +199,9 @@ bool PollMessageLoop::Turn(Clock::time_point wait_until) {
       [[maybe_unused]] const ssize_t got = read(wake_fd_, &wakes, sizeof wakes);
       wake_signalled_ = false;
     }
+  }
+  if (poll_error != 0 && poll_error != EINTR) {
+    throw std::system_error(poll_error, std::generic_category(), "ppoll");
   }
 
   const uint64_t turn = ++turns_;
