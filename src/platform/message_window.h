@@ -14,8 +14,9 @@
 
 namespace kestrova {
 
-// Messages reach the handler on the loop thread in the order they were posted; the handler
-// owns what it receives. The window belongs to the thread that creates it, which must be the
+// Messages reach the handler on the loop thread in the order they were posted, also across the
+// windows and tasks of one loop (each message is one loop task); the handler owns what it
+// receives. The window belongs to the thread that creates it, which must be the
 // loop thread; it may be destroyed at any time there, even from its own handler: queued
 // payloads are freed at once and the handler is not called again. Threads that post must be
 // done posting before the window goes.

@@ -70,6 +70,18 @@ int CreateWakeFd() {
 
 constexpr auto kPredicateCheckInterval = std::chrono::milliseconds(10);
 
+// The wait until `until` for ppoll(); zero when it has passed.
+timespec TimeLeft(std::chrono::steady_clock::time_point until) {
+  const auto now = std::chrono::steady_clock::now();
+  timespec left{};
+  if (until <= now) return left;
+  const auto span = until == until.max() ? until.max().time_since_epoch() : until - now;
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+  left.tv_sec = static_cast<time_t>(std::min<int64_t>(seconds.count(), 1 << 30));
+  left.tv_nsec = static_cast<long>(std::chrono::nanoseconds(span - seconds).count());
+  return left;
+}
+
 }  // namespace
 
 PollMessageLoop::PollMessageLoop() : wake_fd_(CreateWakeFd()) {}
@@ -173,15 +185,7 @@ bool PollMessageLoop::Turn(Clock::time_point wait_until) {
     fds.push_back({watch->fd, watch->events, 0});
   }
 
-  const auto now = Clock::now();
-  const auto until = NextTimerDue(wait_until);
-  timespec wait{};
-  if (until > now) {
-    const auto left = until == Clock::time_point::max() ? Clock::duration::max() : until - now;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-    wait.tv_sec = static_cast<time_t>(std::min<int64_t>(seconds.count(), 1 << 30));
-    wait.tv_nsec = static_cast<long>(std::chrono::nanoseconds(left - seconds).count());
-  }
+  const timespec wait = TimeLeft(NextTimerDue(wait_until));
   bool block = wait.tv_sec != 0 || wait.tv_nsec != 0;
   {
     std::lock_guard lock(mutex_);
