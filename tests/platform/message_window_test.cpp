@@ -52,6 +52,20 @@ TEST(MessageWindow, PostsFromSeveralThreadsArriveInPerThreadOrderWithTheirPayloa
   EXPECT_TRUE(AllArrivedInSourceOrder(received, kThreads, kPerThread));
 }
 
+TEST(MessageWindow, WindowsAndTasksOfOneLoopShareOneOrder) {
+  PollMessageLoop loop;
+  std::string order;
+  MessageWindow x(loop, [&](Message message) { order += 'x' + std::to_string(message.id); });
+  MessageWindow y(loop, [&](Message message) { order += 'y' + std::to_string(message.id); });
+  y.Post(1);
+  x.Post(1);
+  loop.Post([&] { order += "t"; });
+  y.Post(2);
+  x.Post(2);
+  RunAll(loop);
+  EXPECT_EQ(order, "y1x1ty2x2");
+}
+
 TEST(MessageWindow, DropMessagesFreesThePayloadsOfThatIdOnly) {
   PollMessageLoop loop;
   std::atomic<int> live{0};
