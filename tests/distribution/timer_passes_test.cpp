@@ -6,6 +6,7 @@
 
 #include "distribution/distributor.h"
 #include "distribution/top_distributor.h"
+#include "platform/poll_message_loop.h"
 #include "platform/tick.h"
 
 namespace kestrova {
@@ -163,6 +164,36 @@ TEST_F(TimerPasses, ExceptionsEscapingAStageCarryTheStageId) {
   EXPECT_EQ(ids, (std::vector<int>{4, 102}));
   EXPECT_FALSE(top.Buffer(0).Busy);
   top.DeleteChannel(nullptr);
+}
+
+TEST(AutomaticCreate, AnOwnTimerDrivesTheTicksOnlyWhenAskedFor) {
+  PollMessageLoop loop;
+  SetMainLoop(&loop);
+  {
+    VMurTopDistributor automatic(nullptr);
+    int polls = 0;
+    automatic.OnTimerPoll() = [&](VMurGeneralDistributor*, uint32_t&) { ++polls; };
+    automatic.BeginLoading();
+    automatic.Loaded();
+    ASSERT_NE(automatic.Timer(), nullptr);
+    EXPECT_EQ(automatic.Timer()->Name(), "VMurDistributionTimer");
+    EXPECT_EQ(automatic.Timer()->Interval(), 20u);
+    EXPECT_TRUE(loop.RunUntil([&] { return polls >= 2; }, std::chrono::milliseconds(5000)));
+
+    VMurTopDistributor manual(nullptr);
+    manual.SetAutomaticCreate(false);
+    manual.BeginLoading();
+    manual.Loaded();
+    EXPECT_EQ(manual.Timer(), nullptr);
+
+    // A timer of the application's: the head uses it and forgets it when it goes away.
+    auto* own = new Timer(nullptr);
+    manual.SetTimer(own);
+    EXPECT_TRUE(own->OnTimer());
+    delete own;
+    EXPECT_EQ(manual.Timer(), nullptr);
+  }
+  SetMainLoop(nullptr);
 }
 
 }  // namespace
