@@ -3,6 +3,7 @@
 // bytes before them and its sixth byte is "0".
 #include "monitor/framer_scan_internal.h"
 #include "monitor/framers.h"
+#include "util/hex.h"
 
 namespace kestrova {
 namespace {
@@ -12,21 +13,16 @@ constexpr uint8_t kEtx = 0x03;
 constexpr size_t kMaxGarbage = 30;
 constexpr size_t kShortestValidFrame = 9;
 
-int HexDigit(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // A frame of `length` bytes ending in ETX; `sum` is that of all bytes before the ETX.
 bool ValidFrame(const FramerScan& scan, size_t length, int64_t sum) {
   if (length < kShortestValidFrame) return false;
   const uint8_t high = scan.at(length - 3);
   const uint8_t low = scan.at(length - 2);
-  if (HexDigit(high) < 0 || HexDigit(low) < 0) return false;
+  const int high_value = HexDigitValue(static_cast<char>(high), -1);
+  const int low_value = HexDigitValue(static_cast<char>(low), -1);
+  if (high_value < 0 || low_value < 0) return false;
   const int64_t checksum = (sum - high - low) & 0xFF;
-  return checksum == HexDigit(high) * 16 + HexDigit(low) && scan.at(5) == '0';
+  return checksum == high_value * 16 + low_value && scan.at(5) == '0';
 }
 
 }  // namespace
