@@ -146,6 +146,27 @@ TEST_P(MessageLoopContract, WatchIsLevelTriggered) {
   EXPECT_EQ(calls, 3);
 }
 
+// A loop may start a watch in the middle of serving others; it must not report the new
+// descriptor before it has been asked about it.
+TEST_P(MessageLoopContract, WatchStartedByACallbackWaitsForItsDescriptor) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
+  Pipe busy;
+  Pipe idle;
+  busy.Fill();  // keeps the other watch ready on every turn
+  int busy_calls = 0;
+  int idle_calls = 0;
+  LoopHandle late;
+  const LoopHandle early =
+      loop.WatchFd(busy.read_end(), MessageLoop::Readiness::kReadable, [&] { ++busy_calls; });
+  loop.Post([&] {
+    late = loop.WatchFd(idle.read_end(), MessageLoop::Readiness::kReadable, [&] { ++idle_calls; });
+  });
+  for (int turn = 0; turn < 5; ++turn) driver->RunPending();
+  EXPECT_GE(busy_calls, 3);
+  EXPECT_EQ(idle_calls, 0);
+}
+
 TEST_P(MessageLoopContract, WatchSeesHangUpAsReadable) {
   const auto driver = NewDriver();
   int fds[2];
@@ -247,6 +268,82 @@ TEST_P(MessageLoopContract, NestedRunNeitherReentersACallbackNorLeavesStaleReadi
   EXPECT_EQ(deepest, 1);
   EXPECT_GE(ticks, 2);
   EXPECT_EQ(b_calls, 1);
+  EXPECT_EQ(b_stale_calls, 0);
+}
+
+// The same for a nested run from a task or a timer (a posted message that opens a dialog): the
+// loop may already have polled the watch in the turn that called the nesting callback.
+TEST_P(MessageLoopContract, NestedRunFromATaskOrTimerLeavesNoStaleReadiness) {
+  const Source nesting_sources[] = {
+      {"task",
+       [](MessageLoop& loop, Pipe&, MessageLoop::Task task) {
+         loop.Post(std::move(task));
+         return LoopHandle();
+       }},
+      kSources[0],  // the timer
+  };
+  for (const Source& nesting : nesting_sources) {
+    SCOPED_TRACE(nesting.name);
+    const auto driver = NewDriver();
+    Pipe unused;
+    Pipe pipe_b;
+    pipe_b.Fill();
+    int nested_runs = 0;
+    int b_calls = 0;
+    int b_stale_calls = 0;
+    LoopHandle nester;
+    nester = nesting.start(driver->loop(), unused, [&] {
+      ++nested_runs;
+      nester.reset();
+      driver->RunUntil([&] { return b_calls >= 1; }, kPatience);
+    });
+    const LoopHandle b =
+        driver->loop().WatchFd(pipe_b.read_end(), MessageLoop::Readiness::kReadable, [&] {
+          ++b_calls;
+          pollfd check{pipe_b.read_end(), POLLIN, 0};
+          if (poll(&check, 1, 0) != 1)
+            ++b_stale_calls;
+          else
+            pipe_b.Drain();
+        });
+    std::this_thread::sleep_for(milliseconds(5));  // the timer due
+    EXPECT_TRUE(driver->RunUntil([&] { return nested_runs == 1; }, kPatience));
+    driver->RunFor(milliseconds(5));
+    EXPECT_EQ(b_calls, 1);
+    EXPECT_EQ(b_stale_calls, 0);
+  }
+}
+
+// A timer that reads what another watch was ready for, then runs a nested loop (a dialog on a
+// timeout): whatever the loop had noted about that watch before is stale by now.
+TEST_P(MessageLoopContract, ReadinessConsumedBeforeANestedRunIsNotReported) {
+  const auto driver = NewDriver();
+  Pipe pipe_b;
+  pipe_b.Fill();
+  int b_calls = 0;
+  int b_stale_calls = 0;
+  const auto b_ready = [&] {
+    pollfd check{pipe_b.read_end(), POLLIN, 0};
+    return poll(&check, 1, 0) == 1;
+  };
+  LoopHandle timer;
+  timer = driver->loop().StartTimer(milliseconds(1), [&] {
+    timer.reset();
+    if (b_ready()) pipe_b.Drain();
+    driver->RunFor(milliseconds(5));
+  });
+  const LoopHandle b =
+      driver->loop().WatchFd(pipe_b.read_end(), MessageLoop::Readiness::kReadable, [&] {
+        ++b_calls;
+        if (b_ready())
+          pipe_b.Drain();
+        else
+          ++b_stale_calls;
+      });
+  std::this_thread::sleep_for(milliseconds(5));  // the timer due
+  driver->RunPending();
+  driver->RunFor(milliseconds(5));
+  EXPECT_LE(b_calls, 1);
   EXPECT_EQ(b_stale_calls, 0);
 }
 

@@ -1,7 +1,5 @@
 #include "platform/widgets/qt_message_loop.h"
 
-#include <poll.h>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -22,10 +20,9 @@ struct QtMessageLoop::Entry {
   // The Qt side of a timer or a watch; deleted as soon as the handle or the loop goes.
   std::unique_ptr<QTimer> timer;
   std::unique_ptr<QSocketNotifier> notifier;
-  pollfd wanted{-1, 0, 0};  // a watch's descriptor and readiness
-  bool active = true;       // false once the handle is destroyed
-  bool running = false;     // its callback is on the stack
-  bool suspended = false;   // a watch switched off while a nested loop runs in its callback
+  bool active = true;      // false once the handle is destroyed
+  bool running = false;    // its callback is on the stack
+  bool suspended = false;  // a watch switched off while a nested loop runs in its callback
 };
 
 class QtMessageLoop::Registration final : public LoopRegistration {
@@ -80,21 +77,13 @@ QtMessageLoop::ExceptionSink Required(QtMessageLoop::ExceptionSink sink) {
   return sink;
 }
 
-std::unique_ptr<QTimer> MakeWakeTimer() {
-  auto timer = std::make_unique<QTimer>();
-  timer->setSingleShot(true);
-  timer->setTimerType(Qt::PreciseTimer);
-  return timer;
-}
-
 constexpr auto kPredicateCheckInterval = std::chrono::milliseconds(10);
 
 }  // namespace
 
 QtMessageLoop::QtMessageLoop(ExceptionSink sink)
     : sink_(Required(std::move(sink))),
-      context_(std::make_unique<WakeReceiver>([this] { RunQueuedTasks(); })),
-      wake_(MakeWakeTimer()) {}
+      context_(std::make_unique<WakeReceiver>([this] { RunQueuedTasks(); })) {}
 
 QtMessageLoop::~QtMessageLoop() {
   for (const auto& entry : entries_) {
@@ -135,7 +124,6 @@ LoopHandle QtMessageLoop::StartTimer(std::chrono::milliseconds interval, Task ta
 LoopHandle QtMessageLoop::WatchFd(int fd, Readiness readiness, Task task) {
   const bool readable = readiness == Readiness::kReadable;
   auto entry = std::make_shared<Entry>(this, std::move(task));
-  entry->wanted = {fd, static_cast<short>(readable ? POLLIN : POLLOUT), 0};
   entry->notifier = std::make_unique<QSocketNotifier>(
       fd, readable ? QSocketNotifier::Read : QSocketNotifier::Write);
   QObject::connect(entry->notifier.get(), &QSocketNotifier::activated, context_.get(),
@@ -165,9 +153,6 @@ void QtMessageLoop::CallWatch(const std::shared_ptr<Entry>& entry) {
     entry->notifier->setEnabled(false);
     return;
   }
-  // Qt may pass on readiness from a poll that a nested loop has consumed since; ask again.
-  pollfd now = entry->wanted;
-  if (poll(&now, 1, 0) == 0) return;
   CallEntry(*entry);
   if (entry->active && entry->suspended) ResumeLater(entry);
 }
@@ -229,11 +214,14 @@ void QtMessageLoop::Turn(Clock::time_point wait_until) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return;
   }
-  const auto wait = std::min(std::chrono::ceil<std::chrono::milliseconds>(wait_until - now),
-                             std::chrono::milliseconds(std::numeric_limits<int>::max()));
-  wake_->start(wait);
+  // A turn of its own: a nested turn inside a callback of this one must not stop this one's
+  // wake-up, or a dispatcher that waits after calling the callbacks would sleep for good.
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.setTimerType(Qt::PreciseTimer);
+  wake.start(std::min(std::chrono::ceil<std::chrono::milliseconds>(wait_until - now),
+                      std::chrono::milliseconds(std::numeric_limits<int>::max())));
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  wake_->stop();
 }
 
 void QtMessageLoop::RunFor(std::chrono::milliseconds duration) {

@@ -14,7 +14,6 @@
 #include "platform/message_loop.h"
 
 class QObject;
-class QTimer;
 
 namespace kestrova {
 
@@ -79,7 +78,6 @@ class QtMessageLoop final : public MessageLoop {
 
   const ExceptionSink sink_;
   const std::unique_ptr<QObject> context_;  // receives the wake-ups of the task queue
-  const std::unique_ptr<QTimer> wake_;      // bounds the wait of a Run* turn
   std::vector<std::shared_ptr<Entry>> entries_;
   uint64_t calls_ = 0;  // callbacks called, so RunPending can tell whether it did anything
 
