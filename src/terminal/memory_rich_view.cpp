@@ -1,0 +1,114 @@
+#include "terminal/memory_rich_view.h"
+
+#include <algorithm>
+
+#include "terminal/utf8.h"
+
+namespace kestrova {
+
+MemoryRichView::MemoryRichView(int page_lines) : page_lines_(std::max(page_lines, 1)) {
+  line_starts_.push_back(0);
+}
+
+void MemoryRichView::Append(std::string_view text, uint32_t color, bool underline) {
+  const uint32_t attribute = color | (underline ? kUnderlineBit : 0);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t code_point = DecodeUtf8(text, pos);
+    if (code_point == '\r' || code_point == '\n') {
+      if (code_point == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+      text_.push_back(u'\n');
+      attributes_.push_back(attribute);
+      line_starts_.push_back(Length());
+      continue;
+    }
+    if (IsHiddenBreak(code_point)) code_point = 0xFFFD;
+    if (code_point >= 0x10000) {
+      const char32_t offset = code_point - 0x10000;
+      text_.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
+      text_.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+      attributes_.insert(attributes_.end(), 2, attribute);
+    } else {
+      text_.push_back(static_cast<char16_t>(code_point));
+      attributes_.push_back(attribute);
+    }
+  }
+}
+
+void MemoryRichView::SetColor(int start, int end, uint32_t color, bool underline) {
+  start = std::clamp(start, 0, Length());
+  end = std::clamp(end, start, Length());
+  std::fill(attributes_.begin() + start, attributes_.begin() + end,
+            color | (underline ? kUnderlineBit : 0));
+}
+
+void MemoryRichView::DeleteTo(int end) {
+  end = std::clamp(end, 0, Length());
+  text_.erase(0, static_cast<size_t>(end));
+  attributes_.erase(attributes_.begin(), attributes_.begin() + end);
+  RebuildLineStarts();
+  // The window keeps its scroll offset while the text above moves out.
+  first_visible_line_ = std::min(first_visible_line_, LastScrollableLine());
+  selection_ = {std::max(selection_.start - end, 0), std::max(selection_.end - end, 0)};
+}
+
+void MemoryRichView::Clear() {
+  text_.clear();
+  attributes_.clear();
+  RebuildLineStarts();
+  selection_ = {0, 0};
+  first_visible_line_ = 0;
+}
+
+void MemoryRichView::SetSelection(TextSelection selection) {
+  selection.start = std::clamp(selection.start, 0, Length());
+  selection.end = std::clamp(selection.end, 0, Length());
+  selection_ = selection;
+}
+
+void MemoryRichView::ScrollLines(int delta) {
+  first_visible_line_ = std::clamp(first_visible_line_ + delta, 0, LastScrollableLine());
+}
+
+void MemoryRichView::ScrollToEnd() {
+  selection_ = {Length(), Length()};
+  first_visible_line_ = LastScrollableLine();
+}
+
+std::vector<TextRun> MemoryRichView::Runs() const {
+  std::vector<TextRun> runs;
+  std::u16string_view text = text_;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const uint32_t attribute = attributes_[i];
+    const TextRun style{{}, attribute & ~kUnderlineBit, (attribute & kUnderlineBit) != 0};
+    // A line break joins whatever run comes before it.
+    const bool joins = !runs.empty() && (unit == u'\n' || (runs.back().color == style.color &&
+                                                           runs.back().underline == style.underline));
+    if (!joins) runs.push_back(unit == u'\n' ? TextRun{{}, 0, false} : style);
+    char32_t code_point = unit;
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size()) {
+      code_point = 0x10000 + ((unit - 0xD800u) << 10) + (text[i + 1] - 0xDC00u);
+      ++i;
+    }
+    AppendUtf8(runs.back().text, code_point);
+  }
+  return runs;
+}
+
+std::string MemoryRichView::Text() const {
+  std::string text;
+  for (const TextRun& run : Runs()) text += run.text;
+  return text;
+}
+
+void MemoryRichView::RebuildLineStarts() {
+  line_starts_.assign(1, 0);
+  for (size_t i = 0; i < text_.size(); ++i) {
+    if (text_[i] == u'\n') line_starts_.push_back(static_cast<int>(i + 1));
+  }
+}
+
+int MemoryRichView::LastScrollableLine() const { return std::max(LineCount() - page_lines_, 0); }
+
+}  // namespace kestrova
