@@ -74,8 +74,8 @@ bool VMurLogger::TryOpen(const std::string& argument, uint32_t creation) {
   std::filesystem::create_directories(name.parent_path(), error);
   if (error) return false;
   try {
-    file_ = std::make_unique<TMurFileStream>(name.string(), kGenericWrite, kFileShareRead,
-                                             creation, new_file_open_flags_);
+    file_ = std::make_unique<TMurFileStream>(name.string(), kGenericWrite, kFileShareRead, creation,
+                                             new_file_open_flags_);
   } catch (const Exception&) {
     return false;
   }
@@ -88,8 +88,8 @@ bool VMurLogger::Open2(const std::string& date_text) {
   if (file_) return true;
   if (open_failed_ || new_file_style_ == vslnfDisabled) return false;
   std::error_code error;
-  std::filesystem::create_directories(
-      std::filesystem::path(FileNameFor(date_text)).parent_path(), error);
+  std::filesystem::create_directories(std::filesystem::path(FileNameFor(date_text)).parent_path(),
+                                      error);
   if (error) return false;
   const uint32_t creation = (options_ & vsloDisableAppend) ? kCreateNew : kOpenAlways;
   if (!TryOpen(date_text, creation)) {

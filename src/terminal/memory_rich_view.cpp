@@ -83,8 +83,9 @@ std::vector<TextRun> MemoryRichView::Runs() const {
     const uint32_t attribute = attributes_[i];
     const TextRun style{{}, attribute & ~kUnderlineBit, (attribute & kUnderlineBit) != 0};
     // A line break joins whatever run comes before it.
-    const bool joins = !runs.empty() && (unit == u'\n' || (runs.back().color == style.color &&
-                                                           runs.back().underline == style.underline));
+    const bool joins =
+        !runs.empty() && (unit == u'\n' || (runs.back().color == style.color &&
+                                            runs.back().underline == style.underline));
     if (!joins) runs.push_back(unit == u'\n' ? TextRun{{}, 0, false} : style);
     char32_t code_point = unit;
     if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size()) {

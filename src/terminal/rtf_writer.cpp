@@ -65,8 +65,9 @@ std::string WriteRtf(const std::vector<TextRun>& runs, std::string_view font_fam
   AppendEscaped(out, font_family);
   out += ";}}\n{\\colortbl ;";
   for (const uint32_t color : colors) {
-    out += "\\red" + std::to_string(color & 0xFF) + "\\green" + std::to_string((color >> 8) & 0xFF) +
-           "\\blue" + std::to_string((color >> 16) & 0xFF) + ';';
+    out += "\\red" + std::to_string(color & 0xFF) + "\\green" +
+           std::to_string((color >> 8) & 0xFF) + "\\blue" + std::to_string((color >> 16) & 0xFF) +
+           ';';
   }
   const long half_points = std::lround(std::max(point_size, 1.0) * 2);
   out += "}\n\\viewkind4\\pard\\plain\\f0\\fs" + std::to_string(half_points) + '\n';

@@ -174,9 +174,12 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
   const bool highlighted = override_color_ != kNoColor;
   const uint32_t base_color = highlighted ? override_color_ : style.color;
   const int last_line = view_->LineCount() - 1;
-  const Pieces pieces{data,       style,
-                      new_line,   break_first,
-                      header,     base_color,
+  const Pieces pieces{data,
+                      style,
+                      new_line,
+                      break_first,
+                      header,
+                      base_color,
                       view_->Length() - view_->LineStart(last_line),
                       max_chars_per_line_};
 
@@ -189,8 +192,7 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
   const Placement placement = MakeRoom(units);
   std::string text;
   text.reserve(bytes);
-  pieces.ForEach(
-      [&](std::string_view piece, int, uint32_t, bool) { text.append(piece); });
+  pieces.ForEach([&](std::string_view piece, int, uint32_t, bool) { text.append(piece); });
   int position = view_->Length();
   view_->Append(text, base_color, highlighted);
   if (debug_windows_visible_) view_->Repaint();
