@@ -133,7 +133,9 @@ void TextEditView::ScrollToEnd() {
   QTextCursor cursor = edit_.textCursor();
   cursor.movePosition(QTextCursor::End);
   edit_.setTextCursor(cursor);
-  edit_.ensureCursorVisible();
+  // Down to the bottom margin, not just far enough to show the caret.
+  QScrollBar& vertical = *edit_.verticalScrollBar();
+  vertical.setValue(vertical.maximum());
 }
 
 bool TextEditView::HasFocus() const { return edit_.hasFocus(); }
