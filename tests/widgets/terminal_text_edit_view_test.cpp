@@ -18,8 +18,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "terminal_widgets_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: tearing Qt down among the other statics at exit crashes.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // A window like the terminal's: the view above a send line, which has the focus unless a test
