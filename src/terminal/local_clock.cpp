@@ -2,34 +2,62 @@
 
 #include <time.h>
 
-#include <cstdio>
-
 namespace kestrova {
+namespace {
+
+void AppendDigits(std::string& out, int value, int digits) {
+  char text[8];
+  for (int i = digits - 1; i >= 0; --i) {
+    text[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(text, static_cast<size_t>(digits));
+}
+
+void AppendDateText(std::string& out, const LocalDateTime& time) {
+  AppendDigits(out, time.year, 4);
+  out += '-';
+  AppendDigits(out, time.month, 2);
+  out += '-';
+  AppendDigits(out, time.day, 2);
+}
+
+}  // namespace
 
 LocalDateTime SystemLocalTime() {
+  // The logger asks for every line; the calendar conversion is redone once a second.
+  thread_local time_t cached_second = -1;
+  thread_local tm cached{};
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  return {local.tm_year + 1900,
-          local.tm_mon + 1,
-          local.tm_mday,
-          local.tm_hour,
-          local.tm_min,
-          local.tm_sec,
+  if (now.tv_sec != cached_second) {
+    localtime_r(&now.tv_sec, &cached);
+    cached_second = now.tv_sec;
+  }
+  return {cached.tm_year + 1900,
+          cached.tm_mon + 1,
+          cached.tm_mday,
+          cached.tm_hour,
+          cached.tm_min,
+          cached.tm_sec,
           static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-std::string DateText(const LocalDateTime& time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", time.year, time.month, time.day);
-  return text;
+void AppendStampText(std::string& out, const LocalDateTime& time) {
+  AppendDateText(out, time);
+  out += ' ';
+  AppendDigits(out, time.hour, 2);
+  out += ':';
+  AppendDigits(out, time.minute, 2);
+  out += ':';
+  AppendDigits(out, time.second, 2);
+  out += '.';
+  AppendDigits(out, time.millisecond, 3);
 }
 
-std::string StampText(const LocalDateTime& time) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", time.year, time.month,
-                time.day, time.hour, time.minute, time.second, time.millisecond);
+std::string DateText(const LocalDateTime& time) {
+  std::string text;
+  AppendDateText(text, time);
   return text;
 }
 

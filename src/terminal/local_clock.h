@@ -25,7 +25,7 @@ LocalDateTime SystemLocalTime();
 // "yyyy-mm-dd"
 std::string DateText(const LocalDateTime& time);
 // "yyyy-mm-dd hh:mm:ss.zzz"
-std::string StampText(const LocalDateTime& time);
+void AppendStampText(std::string& out, const LocalDateTime& time);
 // The time of day as a fraction of a day, 0 <= result < 1.
 double DayFraction(const LocalDateTime& time);
 

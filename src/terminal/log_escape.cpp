@@ -4,9 +4,8 @@
 
 namespace kestrova {
 
-std::string EscapeControls(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+void EscapeControls(std::string_view bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size());
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     switch (byte) {
@@ -24,32 +23,26 @@ std::string EscapeControls(std::string_view bytes) {
         break;
       default:
         if (byte < 32) {
-          out += "\\x";
-          out += HexDigit(byte >> 4);
-          out += HexDigit(byte & 0x0F);
+          const char escape[] = {'\\', 'x', HexDigit(byte >> 4), HexDigit(byte & 0x0F)};
+          out.append(escape, sizeof escape);
         } else {
           out += c;
         }
     }
   }
-  return out;
 }
 
-std::string EscapeNonPrintable(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+void EscapeNonPrintable(std::string_view bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size());
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 32 && byte <= 127) {
       out += c;
     } else {
-      out += "<#";
-      out += HexDigit(byte >> 4);
-      out += HexDigit(byte & 0x0F);
-      out += '>';
+      const char escape[] = {'<', '#', HexDigit(byte >> 4), HexDigit(byte & 0x0F), '>'};
+      out.append(escape, sizeof escape);
     }
   }
-  return out;
 }
 
 }  // namespace kestrova

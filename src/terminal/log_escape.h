@@ -1,4 +1,5 @@
-// How the logger writes bytes that would break a log line or are not plain ASCII.
+// How the logger writes bytes that would break a log line or are not plain ASCII. Both append
+// to `out`, so a log line is built in one buffer.
 #pragma once
 
 #include <string>
@@ -8,9 +9,9 @@ namespace kestrova {
 
 // TAB as "\t", LF as "\n", CR as "\r", a backslash doubled, any other byte below 32 as "\x"
 // and two upper-case hex digits; every other byte unchanged.
-std::string EscapeControls(std::string_view bytes);
+void EscapeControls(std::string_view bytes, std::string& out);
 
 // Bytes outside 32..127 as "<#HH>" (upper-case hex); the others unchanged.
-std::string EscapeNonPrintable(std::string_view bytes);
+void EscapeNonPrintable(std::string_view bytes, std::string& out);
 
 }  // namespace kestrova

@@ -20,6 +20,8 @@ const std::string& ProgramStem() {
   return stem;
 }
 
+constexpr size_t kDateLength = 10;  // "yyyy-mm-dd"
+
 // Removes up to four trailing CR or LF bytes; whether any were removed.
 bool TrimTrailingBreaks(std::string_view& text) {
   const size_t size = text.size();
@@ -138,33 +140,35 @@ void VMurLogger::logData(VMurTerminal_LineType line_type, std::string_view text,
   if (text.empty() && line_type == prev_line_type_) return;
 
   const LocalDateTime now = clock_();
-  const std::string stamp = StampText(now);
-  const std::string day = stamp.substr(0, 10);
+  std::string& piece = piece_buffer_;
+  piece.clear();
+  AppendStampText(piece, now);
+  const std::string_view day = std::string_view(piece).substr(0, kDateLength);
   if (new_file_style_ == vslnfDaily && file_ && day != file_date_) Close();
-  if (!file_ && !Open2(day)) return;
+  if (!file_ && !Open2(std::string(day))) return;
 
   const PendingBreak was_pending = pending_break_;
   pending_break_ = kMidLine;
   const LineTypeStyle& style = StyleOf(line_type);
-  std::string body;
+  const bool new_line = was_pending == kBreakOwed || line_type != prev_line_type_;
+  // The stamp already in the buffer stays only when it heads a new line.
+  if (new_line && (options_ & vslofDate)) {
+    piece += ": ";
+  } else {
+    piece.clear();
+  }
+  if (new_line && was_pending != kLineStart) piece.insert(0, "\r\n");
+  if (new_line && (options_ & vslofLinetype)) piece += style.log_marker;
   if (raw) {
-    body = text;
+    piece += text;
   } else if (style.mode == LineRenderMode::kHex) {
-    body = BytesToHex(text);
+    piece += BytesToHex(text);
   } else if (style.mode == LineRenderMode::kRaw) {
-    body = EscapeControls(text);
+    EscapeControls(text, piece);
   } else {
     if (TrimTrailingBreaks(text)) pending_break_ = kBreakOwed;
-    body = EscapeNonPrintable(text);
+    EscapeNonPrintable(text, piece);
   }
-
-  std::string piece;
-  if (was_pending == kBreakOwed || line_type != prev_line_type_) {
-    if (was_pending != kLineStart) piece += "\r\n";
-    if (options_ & vslofDate) piece += stamp + ": ";
-    if (options_ & vslofLinetype) piece += style.log_marker;
-  }
-  piece += body;
   prev_line_type_ = line_type;
   if (!piece.empty()) Write(piece);
 }

@@ -77,6 +77,7 @@ class VMurLogger : public Component {
   bool open_failed_ = false;
   VMurTerminal_LineType prev_line_type_ = VMurTerminal_lt_NoType;
   PendingBreak pending_break_ = kBreakOwed;
+  std::string piece_buffer_;  // reused, so that a line costs no allocation
 };
 
 }  // namespace kestrova

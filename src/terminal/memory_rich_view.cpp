@@ -46,7 +46,10 @@ void MemoryRichView::DeleteTo(int end) {
   end = std::clamp(end, 0, Length());
   text_.erase(0, static_cast<size_t>(end));
   attributes_.erase(attributes_.begin(), attributes_.begin() + end);
-  RebuildLineStarts();
+  // Lines that started after the cut keep their starts, shifted; the cut begins line 0.
+  const auto kept = std::upper_bound(line_starts_.begin(), line_starts_.end(), end);
+  line_starts_.erase(line_starts_.begin() + 1, kept);
+  for (auto it = line_starts_.begin() + 1; it != line_starts_.end(); ++it) *it -= end;
   // The window keeps its scroll offset while the text above moves out.
   first_visible_line_ = std::min(first_visible_line_, LastScrollableLine());
   selection_ = {std::max(selection_.start - end, 0), std::max(selection_.end - end, 0)};
@@ -55,7 +58,7 @@ void MemoryRichView::DeleteTo(int end) {
 void MemoryRichView::Clear() {
   text_.clear();
   attributes_.clear();
-  RebuildLineStarts();
+  line_starts_.assign(1, 0);
   selection_ = {0, 0};
   first_visible_line_ = 0;
 }
@@ -101,13 +104,6 @@ std::string MemoryRichView::Text() const {
   std::string text;
   for (const TextRun& run : Runs()) text += run.text;
   return text;
-}
-
-void MemoryRichView::RebuildLineStarts() {
-  line_starts_.assign(1, 0);
-  for (size_t i = 0; i < text_.size(); ++i) {
-    if (text_[i] == u'\n') line_starts_.push_back(static_cast<int>(i + 1));
-  }
 }
 
 int MemoryRichView::LastScrollableLine() const { return std::max(LineCount() - page_lines_, 0); }

@@ -43,7 +43,6 @@ class MemoryRichView : public RichView {
   // Colour in the low bits, underline in the top bit.
   static constexpr uint32_t kUnderlineBit = 0x80000000u;
 
-  void RebuildLineStarts();
   int LastScrollableLine() const;
 
   int page_lines_;

@@ -277,7 +277,12 @@ void TerminalOutput::SaveToFile(const std::string& file_name, bool rich_text) {
 }
 
 TerminalOutput::Placement TerminalOutput::MakeRoom(int length) {
-  Placement placement{view_->HasFocus(), view_->Selection(), view_->FirstVisibleLine()};
+  // Only a reader's position is ever restored; following the end needs none.
+  Placement placement{view_->HasFocus(), {0, 0}, 0};
+  if (placement.had_focus) {
+    placement.selection = view_->Selection();
+    placement.first_visible_line = view_->FirstVisibleLine();
+  }
   const int lines = TextLineCount(*view_);
   const int64_t total = view_->Length();
   const int64_t excess = total + length - max_chars_;

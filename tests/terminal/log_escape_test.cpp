@@ -22,8 +22,12 @@ TEST(LogEscapeTest, EscapesByTheTable) {
   };
   for (const EscapeCase& c : cases) {
     SCOPED_TRACE(c.input);
-    EXPECT_EQ(EscapeControls(c.input), c.controls);
-    EXPECT_EQ(EscapeNonPrintable(c.input), c.non_printable);
+    std::string controls = "x";
+    EscapeControls(c.input, controls);
+    EXPECT_EQ(controls, "x" + c.controls);
+    std::string non_printable = "y";
+    EscapeNonPrintable(c.input, non_printable);
+    EXPECT_EQ(non_printable, "y" + c.non_printable);
   }
 }
 

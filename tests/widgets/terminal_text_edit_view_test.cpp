@@ -47,6 +47,7 @@ class TextEditHarness : public ViewHarness {
   }
 
   bool ShowsEnd() override {
+    QTest::qWait(50);  // what the user sees once the screen has refreshed
     QTextCursor end(edit_->document());
     end.movePosition(QTextCursor::End);
     return edit_->viewport()->rect().contains(edit_->cursorRect(end));

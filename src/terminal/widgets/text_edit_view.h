@@ -1,7 +1,11 @@
-// The terminal's rich view on a QTextEdit: appends and colours text through cursors of its
-// own, so the user's selection and scroll position stay untouched unless the output
-// operations move them.
+// The terminal's rich view on a QTextEdit. New text waits in a tail of its own and goes into
+// the widget at most once per screen refresh, so fast traffic costs one layout and one paint
+// per refresh rather than per piece; positions and lines count the tail as if it were there.
 #pragma once
+
+#include <QString>
+#include <QTimer>
+#include <vector>
 
 #include "terminal/rich_view.h"
 
@@ -14,6 +18,7 @@ class TextEditView : public RichView {
   // Turns off undo (the terminal would otherwise keep everything it ever showed) and line
   // wrapping (a view line is a line of traffic). `edit` must outlive this view.
   explicit TextEditView(QTextEdit& edit);
+  ~TextEditView() override;
 
   int Length() const override;
   int LineCount() const override;
@@ -38,8 +43,27 @@ class TextEditView : public RichView {
   std::string FontFamily() const override;
   double FontPointSize() const override;
 
+  // Puts the waiting tail into the widget (one edit, one layout) and follows the end if asked.
+  void Flush() const;
+
  private:
+  struct TailRun {
+    int length;
+    uint32_t color;
+    bool underline;
+  };
+
+  int DocumentLength() const;
+  void FlushIfFollowing() const;
+  void ColorTail(int start, int end, uint32_t color, bool underline);
+
   QTextEdit& edit_;
+  // Text not yet in the widget: line breaks as "\n", their positions, and its colour runs.
+  mutable QString tail_;
+  mutable std::vector<int> tail_breaks_;
+  mutable std::vector<TailRun> tail_runs_;
+  mutable bool follow_end_ = false;
+  QTimer flush_timer_;
 };
 
 }  // namespace kestrova
