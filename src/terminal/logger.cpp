@@ -67,7 +67,9 @@ std::string VMurLogger::FileNameFor(const std::string& argument) const {
       }
     }
   }
-  return std::filesystem::absolute(name).lexically_normal().string();
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(name, error);
+  return (error ? std::filesystem::path(name) : full).lexically_normal().string();
 }
 
 bool VMurLogger::TryOpen(const std::string& argument, uint32_t creation) {
