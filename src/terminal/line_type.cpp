@@ -5,23 +5,19 @@
 namespace kestrova {
 namespace {
 
-constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return red | (green << 8) | (blue << 16);
-}
-
 using enum LineRenderMode;
 
-constexpr uint32_t kBlack = Rgb(0, 0, 0);
-constexpr uint32_t kBlue = Rgb(0, 0, 255);
-constexpr uint32_t kBrown = Rgb(80, 40, 32);
-constexpr uint32_t kLightBrown = Rgb(128, 80, 32);
-constexpr uint32_t kGrey = Rgb(90, 90, 90);
-constexpr uint32_t kDarkGrey = Rgb(40, 40, 40);
-constexpr uint32_t kMagenta = Rgb(128, 0, 128);
-constexpr uint32_t kDarkMagenta = Rgb(64, 0, 64);
-constexpr uint32_t kMidBlue = Rgb(0, 0, 192);
-constexpr uint32_t kNavy = Rgb(0, 0, 128);
-constexpr uint32_t kRed = Rgb(255, 0, 0);
+constexpr TColor kBlack = Rgb(0, 0, 0);
+constexpr TColor kBlue = Rgb(0, 0, 255);
+constexpr TColor kBrown = Rgb(80, 40, 32);
+constexpr TColor kLightBrown = Rgb(128, 80, 32);
+constexpr TColor kGrey = Rgb(90, 90, 90);
+constexpr TColor kDarkGrey = Rgb(40, 40, 40);
+constexpr TColor kMagenta = Rgb(128, 0, 128);
+constexpr TColor kDarkMagenta = Rgb(64, 0, 64);
+constexpr TColor kMidBlue = Rgb(0, 0, 192);
+constexpr TColor kNavy = Rgb(0, 0, 128);
+constexpr TColor kRed = Rgb(255, 0, 0);
 
 // Hex and raw types never use the second colour; it repeats the first there.
 constexpr std::array<LineTypeStyle, kLineTypeCount> kStyles = {{

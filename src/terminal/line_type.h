@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "util/color.h"
+
 namespace kestrova {
 
 enum VMurTerminal_LineType : uint8_t {
@@ -47,8 +49,8 @@ enum class LineRenderMode : uint8_t { kText, kHex, kRaw };
 struct LineTypeStyle {
   std::string_view view_prefix;
   LineRenderMode mode;
-  uint32_t color;         // $00BBGGRR
-  uint32_t second_color;  // escapes in text mode; unused otherwise
+  TColor color;
+  TColor second_color;  // escapes in text mode; unused otherwise
   std::string_view log_marker;
 };
 

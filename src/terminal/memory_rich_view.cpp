@@ -10,15 +10,15 @@ MemoryRichView::MemoryRichView(int page_lines) : page_lines_(std::max(page_lines
   line_starts_.push_back(0);
 }
 
-void MemoryRichView::Append(std::string_view text, uint32_t color, bool underline) {
-  const uint32_t attribute = color | (underline ? kUnderlineBit : 0);
+void MemoryRichView::Append(std::string_view text, TColor color, bool underline) {
+  const Look look{color, underline};
   size_t pos = 0;
   while (pos < text.size()) {
     char32_t code_point = DecodeUtf8(text, pos);
     if (code_point == '\r' || code_point == '\n') {
       if (code_point == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
       text_.push_back(u'\n');
-      attributes_.push_back(attribute);
+      looks_.push_back(look);
       line_starts_.push_back(Length());
       continue;
     }
@@ -27,25 +27,24 @@ void MemoryRichView::Append(std::string_view text, uint32_t color, bool underlin
       const char32_t offset = code_point - 0x10000;
       text_.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
       text_.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
-      attributes_.insert(attributes_.end(), 2, attribute);
+      looks_.insert(looks_.end(), 2, look);
     } else {
       text_.push_back(static_cast<char16_t>(code_point));
-      attributes_.push_back(attribute);
+      looks_.push_back(look);
     }
   }
 }
 
-void MemoryRichView::SetColor(int start, int end, uint32_t color, bool underline) {
+void MemoryRichView::SetColor(int start, int end, TColor color, bool underline) {
   start = std::clamp(start, 0, Length());
   end = std::clamp(end, start, Length());
-  std::fill(attributes_.begin() + start, attributes_.begin() + end,
-            color | (underline ? kUnderlineBit : 0));
+  std::fill(looks_.begin() + start, looks_.begin() + end, Look{color, underline});
 }
 
 void MemoryRichView::DeleteTo(int end) {
   end = std::clamp(end, 0, Length());
   text_.erase(0, static_cast<size_t>(end));
-  attributes_.erase(attributes_.begin(), attributes_.begin() + end);
+  looks_.erase(looks_.begin(), looks_.begin() + end);
   // Lines that started after the cut keep their starts, shifted; the cut begins line 0.
   const auto kept = std::upper_bound(line_starts_.begin(), line_starts_.end(), end);
   line_starts_.erase(line_starts_.begin() + 1, kept);
@@ -57,7 +56,7 @@ void MemoryRichView::DeleteTo(int end) {
 
 void MemoryRichView::Clear() {
   text_.clear();
-  attributes_.clear();
+  looks_.clear();
   line_starts_.assign(1, 0);
   selection_ = {0, 0};
   first_visible_line_ = 0;
@@ -83,13 +82,12 @@ std::vector<TextRun> MemoryRichView::Runs() const {
   std::u16string_view text = text_;
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    const uint32_t attribute = attributes_[i];
-    const TextRun style{{}, attribute & ~kUnderlineBit, (attribute & kUnderlineBit) != 0};
+    const TextRun style{{}, looks_[i].color, looks_[i].underline};
     // A line break joins whatever run comes before it.
     const bool joins =
         !runs.empty() && (unit == u'\n' || (runs.back().color == style.color &&
                                             runs.back().underline == style.underline));
-    if (!joins) runs.push_back(unit == u'\n' ? TextRun{{}, 0, false} : style);
+    if (!joins) runs.push_back(unit == u'\n' ? TextRun{{}, clBlack, false} : style);
     char32_t code_point = unit;
     if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size()) {
       code_point = 0x10000 + ((unit - 0xD800u) << 10) + (text[i + 1] - 0xDC00u);

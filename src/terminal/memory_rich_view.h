@@ -17,8 +17,8 @@ class MemoryRichView : public RichView {
   int LineCount() const override { return static_cast<int>(line_starts_.size()); }
   int LineStart(int line) const override { return line_starts_[static_cast<size_t>(line)]; }
 
-  void Append(std::string_view text, uint32_t color, bool underline) override;
-  void SetColor(int start, int end, uint32_t color, bool underline) override;
+  void Append(std::string_view text, TColor color, bool underline) override;
+  void SetColor(int start, int end, TColor color, bool underline) override;
   void DeleteTo(int end) override;
   void Clear() override;
 
@@ -40,14 +40,16 @@ class MemoryRichView : public RichView {
   int RepaintCount() const { return repaint_count_; }
 
  private:
-  // Colour in the low bits, underline in the top bit.
-  static constexpr uint32_t kUnderlineBit = 0x80000000u;
-
   int LastScrollableLine() const;
 
   int page_lines_;
   std::u16string text_;
-  std::vector<uint32_t> attributes_;  // one per unit of text_
+  struct Look {
+    TColor color;
+    bool underline;
+  };
+
+  std::vector<Look> looks_;  // one per unit of text_
   std::vector<int> line_starts_;
   TextSelection selection_{0, 0};
   int first_visible_line_ = 0;

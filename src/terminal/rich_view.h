@@ -7,13 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "util/color.h"
+
 namespace kestrova {
 
 // A stretch of text in one colour. Lines are separated by "\n"; a line break belongs to the run
 // before it (or starts a black, plain run when the text begins with it).
 struct TextRun {
   std::string text;  // UTF-8
-  uint32_t color;    // $00BBGGRR
+  TColor color;
   bool underline;
 
   friend bool operator==(const TextRun&, const TextRun&) = default;
@@ -39,8 +41,8 @@ class RichView {
   virtual int LineStart(int line) const = 0;
 
   // Appends UTF-8 text at the end; "\r\n", "\r" and "\n" each break the line.
-  virtual void Append(std::string_view text, uint32_t color, bool underline) = 0;
-  virtual void SetColor(int start, int end, uint32_t color, bool underline) = 0;
+  virtual void Append(std::string_view text, TColor color, bool underline) = 0;
+  virtual void SetColor(int start, int end, TColor color, bool underline) = 0;
   // Deletes the text before position `end`.
   virtual void DeleteTo(int end) = 0;
   virtual void Clear() = 0;

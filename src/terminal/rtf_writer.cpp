@@ -51,28 +51,33 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
+bool IsPlainRgb(TColor color) { return (color & 0xFF000000) == 0; }
+
 }  // namespace
 
 std::string WriteRtf(const std::vector<TextRun>& runs, std::string_view font_family,
                      double point_size) {
-  std::vector<uint32_t> colors;
+  // The table holds plain RGB colours; others (no colour, a theme's colour) take the reader's
+  // own text colour, entry 0.
+  std::vector<TColor> colors;
   for (const TextRun& run : runs) {
-    if (std::find(colors.begin(), colors.end(), run.color) == colors.end()) {
+    if (IsPlainRgb(run.color) &&
+        std::find(colors.begin(), colors.end(), run.color) == colors.end()) {
       colors.push_back(run.color);
     }
   }
   std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fmodern\\fcharset0 ";
   AppendEscaped(out, font_family);
   out += ";}}\n{\\colortbl ;";
-  for (const uint32_t color : colors) {
-    out += "\\red" + std::to_string(color & 0xFF) + "\\green" +
-           std::to_string((color >> 8) & 0xFF) + "\\blue" + std::to_string((color >> 16) & 0xFF) +
-           ';';
+  for (const TColor color : colors) {
+    out += "\\red" + std::to_string(RedOf(color)) + "\\green" + std::to_string(GreenOf(color)) +
+           "\\blue" + std::to_string(BlueOf(color)) + ';';
   }
   const long half_points = std::lround(std::max(point_size, 1.0) * 2);
   out += "}\n\\viewkind4\\pard\\plain\\f0\\fs" + std::to_string(half_points) + '\n';
   for (const TextRun& run : runs) {
-    const auto index = std::find(colors.begin(), colors.end(), run.color) - colors.begin() + 1;
+    const auto found = std::find(colors.begin(), colors.end(), run.color);
+    const auto index = found == colors.end() ? 0 : found - colors.begin() + 1;
     out += "\\cf" + std::to_string(index) + (run.underline ? "\\ul " : "\\ulnone ");
     AppendEscaped(out, run.text);
   }

@@ -159,7 +159,7 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
   const bool break_first = new_line && prev_view_line_type_ != VMurTerminal_lt_NoType;
   std::string header;
   if (new_line) {
-    if (break_first) override_color_ = kNoColor;
+    if (break_first) override_color_ = clNone;
     int& counter = line_counters_[line_type];
     counter = (counter + 1) % kCounterModulus;
     const bool counts = show_options_ & vstsoShowLineCounts;
@@ -171,8 +171,8 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
     if (times) header += TimeToText(DayFraction(clock_()), 3, false, 1);
     if (counts || times) header += ": ";
   }
-  const bool highlighted = override_color_ != kNoColor;
-  const uint32_t base_color = highlighted ? override_color_ : style.color;
+  const bool highlighted = override_color_ != clNone;
+  const TColor base_color = highlighted ? override_color_ : style.color;
   const int last_line = view_->LineCount() - 1;
   const Pieces pieces{data,
                       style,
@@ -221,7 +221,7 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
 
 void TerminalOutput::EndLine() {
   if (ignore_add_chars_) return;
-  override_color_ = kNoColor;
+  override_color_ = clNone;
   if (prev_view_line_type_ != VMurTerminal_lt_NoType && view_ != nullptr) {
     const Placement placement = MakeRoom(1);
     view_->Append("\r\n", StyleOf(prev_view_line_type_).color, false);
@@ -232,8 +232,8 @@ void TerminalOutput::EndLine() {
   if (logger_) logger_->logData(VMurTerminal_lt_NoType, {}, false);
 }
 
-void TerminalOutput::HighlightLine(uint32_t color) {
-  if (ignore_add_chars_ || color == kNoColor) return;
+void TerminalOutput::HighlightLine(TColor color) {
+  if (ignore_add_chars_ || color == clNone) return;
   if (view_ != nullptr && view_->Length() > view_->LineStart(view_->LineCount() - 1)) {
     const Placement placement = MakeRoom(0);
     // Making room may have moved the last line.
@@ -246,7 +246,7 @@ void TerminalOutput::HighlightLine(uint32_t color) {
 void TerminalOutput::Clear() {
   if (view_ != nullptr) view_->Clear();
   prev_view_line_type_ = VMurTerminal_lt_NoType;
-  override_color_ = kNoColor;
+  override_color_ = clNone;
   line_counters_.fill(0);
 }
 

@@ -14,6 +14,7 @@
 #include "terminal/local_clock.h"
 #include "terminal/logger.h"
 #include "terminal/rich_view.h"
+#include "util/color.h"
 #include "util/file_stream.h"
 
 namespace kestrova {
@@ -24,8 +25,6 @@ enum VMurTerminalShowOption : unsigned {
   vstsoShowTimes = 1u << 1,
 };
 using VMurTerminalShowOptions = unsigned;
-
-inline constexpr uint32_t kNoColor = 0x1FFFFFFF;
 
 class TerminalOutput {
  public:
@@ -50,7 +49,7 @@ class TerminalOutput {
   void AddLine(std::string_view text, VMurTerminal_LineType line_type);
   void EndLine();
   // Colours the current line, and what is added to it until it ends, in `color` underlined.
-  void HighlightLine(uint32_t color);
+  void HighlightLine(TColor color);
   void Clear();
   // Saves the view as RTF or as plain text (each line ending in CR LF). Raises Exception when
   // the file cannot be written.
@@ -114,7 +113,7 @@ class TerminalOutput {
   VMurTerminalShowOptions show_options_ = 0;
 
   VMurTerminal_LineType prev_view_line_type_ = VMurTerminal_lt_NoType;
-  uint32_t override_color_ = kNoColor;
+  TColor override_color_ = clNone;
   std::array<int, kLineTypeCount> line_counters_{};
   uint32_t last_output_tick_;
   TimingEvent on_timing_;

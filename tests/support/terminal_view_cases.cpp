@@ -7,15 +7,11 @@
 namespace kestrova::testing {
 namespace {
 
-constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return red | (green << 8) | (blue << 16);
-}
-
-constexpr uint32_t kBlack = Rgb(0, 0, 0);
-constexpr uint32_t kBlue = Rgb(0, 0, 255);
-constexpr uint32_t kMagenta = Rgb(128, 0, 128);
-constexpr uint32_t kGreen = Rgb(0, 128, 0);
-constexpr uint32_t kOrange = Rgb(255, 128, 0);
+constexpr TColor kBlack = Rgb(0, 0, 0);
+constexpr TColor kBlue = Rgb(0, 0, 255);
+constexpr TColor kMagenta = Rgb(128, 0, 128);
+constexpr TColor kGreen = Rgb(0, 128, 0);
+constexpr TColor kOrange = Rgb(255, 128, 0);
 
 std::string Numbered(int number) {
   char text[16];
@@ -174,7 +170,7 @@ std::vector<ViewCase> MakeCases() {
   cases.push_back({"HighlightWithNoColourChangesNothing",
                    [](TerminalOutput& out, ViewHarness&) {
                      out.AddText("abc", VMurTerminal_ltInLine);
-                     out.HighlightLine(kNoColor);
+                     out.HighlightLine(clNone);
                      out.AddText("d", VMurTerminal_ltInLine);
                    },
                    "+ abcd",

@@ -28,6 +28,13 @@ TEST(RtfWriterTest, OneColourTableEntryPerColourAndOneGroupPerRun) {
       "}\n");
 }
 
+TEST(RtfWriterTest, ColoursThatAreNotRgbTakeTheReadersTextColour) {
+  const std::string rtf =
+      WriteRtf({{"a", clHighlight, false}, {"b", clNone, true}, {"c", clRed, false}}, "Mono", 9);
+  EXPECT_NE(rtf.find("{\\colortbl ;\\red255\\green0\\blue0;}"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\cf0\\ulnone a\\cf0\\ul b\\cf1\\ulnone c}"), std::string::npos) << rtf;
+}
+
 TEST(RtfWriterTest, EscapesSpecialAndNonAsciiCharacters) {
   struct Case {
     std::string text;

@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "terminal/utf8.h"
+#include "util/widgets/qt_color.h"
 
 namespace kestrova {
 namespace {
@@ -20,23 +21,23 @@ namespace {
 // How long new text may wait before it is shown: one refresh of the screen at 50 Hz.
 constexpr std::chrono::milliseconds kRefreshInterval{20};
 
-QTextCharFormat Format(uint32_t color, bool underline) {
+QTextCharFormat Format(TColor color, bool underline) {
   QTextCharFormat format;
-  format.setForeground(QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                              static_cast<int>((color >> 16) & 0xFF)));
+  // No colour (or one the palette lacks) keeps the view's own text colour.
+  if (const QColor shown = ToQColor(color); shown.isValid()) format.setForeground(shown);
   format.setFontUnderline(underline);
   return format;
 }
 
-uint32_t ColorOf(const QTextCharFormat& format) {
-  if (!format.hasProperty(QTextFormat::ForegroundBrush)) return 0;
+TColor ColorOf(const QTextCharFormat& format) {
+  if (!format.hasProperty(QTextFormat::ForegroundBrush)) return clBlack;
   const QColor color = format.foreground().color();
-  return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
-         (static_cast<uint32_t>(color.blue()) << 16);
+  return Rgb(static_cast<uint8_t>(color.red()), static_cast<uint8_t>(color.green()),
+             static_cast<uint8_t>(color.blue()));
 }
 
 // Appends `text` to the last run when it has the same look, else starts a run.
-void AddToRuns(std::vector<TextRun>& runs, const QString& text, uint32_t color, bool underline) {
+void AddToRuns(std::vector<TextRun>& runs, const QString& text, TColor color, bool underline) {
   if (runs.empty() || runs.back().color != color || runs.back().underline != underline) {
     runs.push_back({{}, color, underline});
   }
@@ -78,7 +79,7 @@ int TextEditView::LineStart(int line) const {
   return DocumentLength() + tail_breaks_[static_cast<size_t>(line - blocks)] + 1;
 }
 
-void TextEditView::Append(std::string_view text, uint32_t color, bool underline) {
+void TextEditView::Append(std::string_view text, TColor color, bool underline) {
   const QString added = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const auto start = tail_.size();
   tail_.reserve(start + added.size());
@@ -103,7 +104,7 @@ void TextEditView::Append(std::string_view text, uint32_t color, bool underline)
   if (!flush_timer_.isActive()) flush_timer_.start();
 }
 
-void TextEditView::SetColor(int start, int end, uint32_t color, bool underline) {
+void TextEditView::SetColor(int start, int end, TColor color, bool underline) {
   const int document_length = DocumentLength();
   start = std::clamp(start, 0, Length());
   end = std::clamp(end, start, Length());
@@ -119,10 +120,10 @@ void TextEditView::SetColor(int start, int end, uint32_t color, bool underline) 
   }
 }
 
-void TextEditView::ColorTail(int start, int end, uint32_t color, bool underline) {
+void TextEditView::ColorTail(int start, int end, TColor color, bool underline) {
   std::vector<TailRun> runs;
   runs.reserve(tail_runs_.size() + 2);
-  auto add = [&runs](int length, uint32_t run_color, bool run_underline) {
+  auto add = [&runs](int length, TColor run_color, bool run_underline) {
     if (length <= 0) return;
     if (!runs.empty() && runs.back().color == run_color && runs.back().underline == run_underline) {
       runs.back().length += length;
@@ -268,7 +269,7 @@ std::vector<TextRun> TextEditView::Runs() const {
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
     if (block != document.begin()) {
       // A line break joins the run before it.
-      if (runs.empty()) runs.push_back({{}, 0, false});
+      if (runs.empty()) runs.push_back({{}, clBlack, false});
       runs.back().text += '\n';
     }
     for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {

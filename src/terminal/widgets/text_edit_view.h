@@ -25,8 +25,8 @@ class TextEditView : public RichView {
   int LineStart(int line) const override;
 
   // `text` must be valid UTF-8, as the output operations make it.
-  void Append(std::string_view text, uint32_t color, bool underline) override;
-  void SetColor(int start, int end, uint32_t color, bool underline) override;
+  void Append(std::string_view text, TColor color, bool underline) override;
+  void SetColor(int start, int end, TColor color, bool underline) override;
   void DeleteTo(int end) override;
   void Clear() override;
 
@@ -49,13 +49,13 @@ class TextEditView : public RichView {
  private:
   struct TailRun {
     int length;
-    uint32_t color;
+    TColor color;
     bool underline;
   };
 
   int DocumentLength() const;
   void FlushIfFollowing() const;
-  void ColorTail(int start, int end, uint32_t color, bool underline);
+  void ColorTail(int start, int end, TColor color, bool underline);
 
   QTextEdit& edit_;
   // Text not yet in the widget: line breaks as "\n", their positions, and its colour runs.
