@@ -1,0 +1,34 @@
+// Where the terminal window's controls sit: the designed positions, moved and stretched with
+// the window by their anchors, with the send lines and the mode group laid out on top.
+#pragma once
+
+#include "util/screen_fit.h"
+
+namespace kestrova {
+
+// The client size the designed positions are given for; the window starts at this size.
+inline constexpr int kTerminalDesignWidth = 400;
+inline constexpr int kTerminalDesignHeight = 450;
+
+struct TerminalLayout {
+  Rect rich_edit;
+  Rect manual_line;
+  Rect hex_manual_line;
+  Rect send_button;
+  Rect direct_button;
+  Rect clear_button;
+  Rect undock_button;
+  Rect mode_group;
+  Rect debug_in_time;
+  Rect debug_out_time;
+};
+
+// One column for up to three modes, two from four on.
+int ModeGroupColumns(int mode_count);
+
+// With the hex line shown the send line sits 2 pixels above it, else in its place; the view
+// ends 2 pixels above the send line.
+TerminalLayout LayOutTerminal(int client_width, int client_height, bool show_hex_edit,
+                              int mode_count);
+
+}  // namespace kestrova
