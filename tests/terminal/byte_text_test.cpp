@@ -25,7 +25,9 @@ TEST(ByteTextTest, OtherBytesShowAsByteEscapes) {
 }
 
 TEST(ByteTextTest, LoneSurrogatesThatNameNoByteBecomeReplacementCharacters) {
-  EXPECT_EQ(EditTextToBytes(std::u16string({0xD800, u'a'})), "\xEF\xBF\xBD" "a");
+  EXPECT_EQ(EditTextToBytes(std::u16string({0xD800, u'a'})),
+            "\xEF\xBF\xBD"
+            "a");
   EXPECT_EQ(EditTextToBytes(std::u16string({0xDC41})), "\xEF\xBF\xBD");
   EXPECT_EQ(EditTextToBytes(std::u16string({0xDCFF})), "\xFF");
 }

@@ -55,8 +55,8 @@ TEST(TerminalKeysTest, TypedCharacters) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DecideCharKey(c.place, c.typed, c.dropped_down), c.action)
-        << "place " << static_cast<int>(c.place) << " typed "
-        << ::testing::PrintToString(c.typed) << (c.dropped_down ? " list open" : "");
+        << "place " << static_cast<int>(c.place) << " typed " << ::testing::PrintToString(c.typed)
+        << (c.dropped_down ? " list open" : "");
   }
 }
 

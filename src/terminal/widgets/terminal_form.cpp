@@ -1,10 +1,12 @@
 #include "terminal/widgets/terminal_form.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -44,6 +46,17 @@ QLineEdit* MakeTimingField(QWidget* parent, const char* text) {
   field->setEnabled(false);
   field->hide();
   return field;
+}
+
+// The system's fixed-pitch font when it really is one, else the first fixed-pitch family.
+QFont FixedPitchFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (QFontInfo(font).fixedPitch()) return font;
+  for (const QString& family : QFontDatabase::families()) {
+    if (QFontDatabase::isFixedPitch(family)) return QFont(family);
+  }
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
 }
 
 }  // namespace
@@ -132,6 +145,11 @@ void TerminalForm::ConnectControls() {
   connect(undock_button_, &QPushButton::clicked, this, [this] {
     if (terminal_ != nullptr) terminal_->Undock();
   });
+  // The history is stored when the user leaves the window. Activation events will not say so:
+  // a tool window counts as active while its owner is.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    if (terminal_ != nullptr && Holds(old) && !Holds(now)) terminal_->WindowDeactivated();
+  });
   connect(mode_buttons_, &QButtonGroup::idClicked, this, [this](int id) {
     if (terminal_ != nullptr) terminal_->ModeChosen(id);
   });
@@ -201,17 +219,18 @@ void TerminalForm::ApplyDocking(bool docked) {
       docked_in_ = page_control_;
     }
   } else if (docked_in_ != nullptr) {
+    const Rect floating = undocked_geometry_;
     if (IsDocked()) docked_in_->removeTab(docked_in_->indexOf(this));
     docked_in_ = nullptr;
     ApplyFloatingStyle();
-    SetUndockedGeometry(undocked_geometry_);
+    SetUndockedGeometry(floating);
     show();
   }
   undock_button_->setEnabled(IsDocked());
 }
 
 Rect TerminalForm::UndockedGeometry() const {
-  if (IsDocked() || isMinimized()) return undocked_geometry_;
+  if (!isWindow() || IsDocked() || isMinimized()) return undocked_geometry_;
   return {x(), y(), width(), height()};
 }
 
@@ -223,7 +242,10 @@ void TerminalForm::SetUndockedGeometry(const Rect& rect) {
 }
 
 void TerminalForm::RememberUndockedGeometry() {
-  if (!IsDocked() && !isMinimized()) undocked_geometry_ = {x(), y(), width(), height()};
+  // Moves while the window changes parent are not the user's.
+  if (isWindow() && !IsDocked() && !isMinimized()) {
+    undocked_geometry_ = {x(), y(), width(), height()};
+  }
 }
 
 void TerminalForm::FitToScreen() {
@@ -296,6 +318,7 @@ void TerminalForm::SetModeItems(const std::vector<std::string>& items) {
   }
   mode_group_->setVisible(mode_count_ > 0);
   LayOut();
+  grid->activate();
 }
 
 void TerminalForm::SetModeIndex(int index) {
@@ -337,10 +360,16 @@ void TerminalForm::CopyOwnerFont() {
 
 void TerminalForm::SetViewFont(const std::string& family) {
   const QString name = QString::fromStdString(family);
-  QFont font = QFontDatabase::hasFamily(name) ? QFont(name)
-                                              : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont font = QFontDatabase::hasFamily(name) ? QFont(name) : FixedPitchFont();
   font.setPointSizeF(rich_edit_->font().pointSizeF());
   rich_edit_->setFont(font);
+}
+
+bool TerminalForm::Holds(const QWidget* widget) const {
+  for (; widget != nullptr; widget = widget->parentWidget()) {
+    if (widget == this) return true;
+  }
+  return false;
 }
 
 KeyPlace TerminalForm::PlaceOf(const QObject* watched) const {
@@ -462,9 +491,6 @@ void TerminalForm::changeEvent(QEvent* event) {
     minimized_from_close_ = false;
     // Not from inside the state change: a new style shows the window again.
     QTimer::singleShot(0, this, [this] { ApplyFloatingStyle(); });
-  }
-  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && terminal_ != nullptr) {
-    terminal_->WindowDeactivated();
   }
 }
 

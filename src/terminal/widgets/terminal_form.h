@@ -86,6 +86,8 @@ class TerminalForm : public QWidget, public TerminalWindow {
   void BuildControls();
   void ConnectControls();
   void LayOut();
+  // Whether `widget` is this window or inside it (its history list included).
+  bool Holds(const QWidget* widget) const;
   KeyPlace PlaceOf(const QObject* watched) const;
   bool HandleKey(QObject* watched, QKeyEvent& event);
   bool HandleHistoryListKey(QKeyEvent& event);
