@@ -6,6 +6,7 @@
 #include "appinfo/app_info_gui.h"
 #include "appinfo/registry_exception.h"
 #include "appinfo/setting_values.h"
+#include "appinfo/version_info.h"
 #include "platform/registry.h"
 #include "platform/tick.h"
 #include "util/ascii.h"
@@ -39,6 +40,7 @@ auto ReadSetting(const std::string& key, std::string_view name, Convert convert)
 
 VMurAppInfo::VMurAppInfo(Component* owner, MessageLoop* loop)
     : Component(owner),
+      version_info_(new TFileVersionInfo(this)),
       alive_(std::make_shared<bool>(true)),
       startup_timer_(new Timer(this, loop)) {
   startup_timer_->SetInterval(kStartupTimerInterval);

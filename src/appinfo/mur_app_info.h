@@ -20,6 +20,7 @@
 namespace kestrova {
 
 class AppInfoGui;
+class TFileVersionInfo;
 class Timer;
 
 class VMurAppInfo : public Component {
@@ -59,6 +60,9 @@ class VMurAppInfo : public Component {
   void SetOnApplRunning(NotifyEvent handler) { on_appl_running_ = std::move(handler); }
   const NotifyEvent& OnOwnerFirstShow() const { return on_owner_first_show_; }
   void SetOnOwnerFirstShow(NotifyEvent handler) { on_owner_first_show_ = std::move(handler); }
+
+  // The version strings of the running program, read at construction.
+  TFileVersionInfo* VersionInfo() const { return version_info_; }
 
   // The GUI side of the start-up sequence and of form placement; set before Loaded().
   void SetGui(AppInfoGui* gui) { gui_ = gui; }
@@ -111,6 +115,7 @@ class VMurAppInfo : public Component {
   NotifyEvent on_appl_running_;
   NotifyEvent on_owner_first_show_;
 
+  TFileVersionInfo* version_info_;  // owned as a component
   AppInfoGui* gui_ = nullptr;
   std::shared_ptr<bool> alive_;  // the GUI's first-show callback may outlive this component
   Timer* startup_timer_;         // owned as a component; null once released

@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <time.h>
 
-#include <cstdio>
 #include <mutex>
 #include <optional>
 #include <set>

@@ -41,6 +41,19 @@ bool RegKey::Erase(std::string_view name) {
   return true;
 }
 
+RegHive& RegHive::operator=(const RegHive& other) {
+  keys_ = other.keys_;
+  last_key_ = keys_.end();
+  return *this;
+}
+
+RegHive& RegHive::operator=(RegHive&& other) noexcept {
+  keys_ = std::move(other.keys_);
+  last_key_ = keys_.end();
+  other.last_key_ = other.keys_.end();
+  return *this;
+}
+
 const RegKey* RegHive::FindKey(std::string_view path) const {
   auto it = keys_.find(path);
   return it == keys_.end() ? nullptr : &it->second;
@@ -52,8 +65,10 @@ const RegValue* RegHive::FindValue(std::string_view path, std::string_view name)
 }
 
 RegKey& RegHive::CreateKey(std::string_view path) {
+  if (last_key_ != keys_.end() && last_key_->first == path) return last_key_->second;
   auto it = keys_.find(path);
   if (it == keys_.end()) it = keys_.emplace(std::string(path), RegKey{}).first;
+  last_key_ = it;
   return it->second;
 }
 
@@ -64,6 +79,7 @@ bool RegHive::DeleteKey(std::string_view path) {
   while (last != keys_.end() && RegPathWithin(last->first, path)) ++last;
   if (first == last) return false;
   keys_.erase(first, last);
+  last_key_ = keys_.end();
   return true;
 }
 
@@ -78,7 +94,9 @@ bool RegHive::DeleteValue(std::string_view path, std::string_view name) {
   return it != keys_.end() && it->second.Erase(name);
 }
 
-bool RegHive::Apply(const RegEdit& edit) {
+bool RegHive::Apply(const RegEdit& edit) { return Apply(RegEdit(edit)); }
+
+bool RegHive::Apply(RegEdit&& edit) {
   switch (edit.kind) {
     case RegEdit::Kind::kCreateKey: {
       size_t key_count = keys_.size();
@@ -88,7 +106,7 @@ bool RegHive::Apply(const RegEdit& edit) {
     case RegEdit::Kind::kDeleteKey:
       return DeleteKey(edit.key);
     case RegEdit::Kind::kSetValue:
-      return SetValue(edit.key, edit.name, edit.value);
+      return SetValue(edit.key, edit.name, std::move(edit.value));
     case RegEdit::Kind::kDeleteValue:
       return DeleteValue(edit.key, edit.name);
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/reg_key_path.h"
@@ -51,6 +52,12 @@ struct RegEdit {
 
 class RegHive {
  public:
+  RegHive() = default;
+  RegHive(const RegHive& other) : keys_(other.keys_) {}
+  RegHive(RegHive&& other) noexcept : keys_(std::move(other.keys_)) {}
+  RegHive& operator=(const RegHive& other);
+  RegHive& operator=(RegHive&& other) noexcept;
+
   using KeyMap = std::map<std::string, RegKey, RegPathLess>;
 
   const KeyMap& Keys() const { return keys_; }
@@ -66,11 +73,14 @@ class RegHive {
   bool DeleteValue(std::string_view path, std::string_view name);
   // True when the hive changed.
   bool Apply(const RegEdit& edit);
+  bool Apply(RegEdit&& edit);
 
-  friend bool operator==(const RegHive&, const RegHive&) = default;
+  friend bool operator==(const RegHive& a, const RegHive& b) { return a.keys_ == b.keys_; }
 
  private:
   KeyMap keys_;
+  // The key last created or found by CreateKey(): a file's values come key by key.
+  KeyMap::iterator last_key_ = keys_.end();
 };
 
 }  // namespace kestrova

@@ -86,6 +86,7 @@ bool RegNamesEqual(std::string_view a, std::string_view b) {
 bool RegPathLess::operator()(std::string_view a, std::string_view b) const {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;  // the common case, without folding
     int ra = PathRank(a[i]);
     int rb = PathRank(b[i]);
     if (ra != rb) return ra < rb;

@@ -309,7 +309,7 @@ RegParseResult ParseRegText(std::string_view bytes) {
 std::optional<RegParseError> ReadRegText(std::string_view bytes, RegHive& hive) {
   RegParseResult result = ParseRegText(bytes);
   if (!result.Ok()) return result.error;
-  for (const RegEdit& edit : result.edits) hive.Apply(edit);
+  for (RegEdit& edit : result.edits) hive.Apply(std::move(edit));
   return std::nullopt;
 }
 

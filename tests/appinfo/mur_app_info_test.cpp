@@ -10,12 +10,14 @@
 
 #include "appinfo/app_info_gui.h"
 #include "appinfo/registry_exception.h"
+#include "appinfo/version_info.h"
 #include "platform/poll_message_loop.h"
 #include "platform/registry.h"
 #include "platform/tick.h"
 #include "support/reg_value_printer.h"
 #include "support/temp_hives.h"
 #include "util/exception.h"
+#include "util/timer.h"
 
 namespace kestrova {
 namespace {
@@ -84,6 +86,9 @@ TEST_F(VMurAppInfoTest, Defaults) {
   EXPECT_EQ(fresh.SplashMinTime(), 0u);
   EXPECT_TRUE(fresh.ExceptionList().empty());
   EXPECT_EQ(fresh.SectionKey("Options"), "\\Software\\MUR s.r.o.\\[Unknown]\\Options");
+  ASSERT_NE(fresh.VersionInfo(), nullptr);
+  EXPECT_EQ(fresh.VersionInfo()->Owner(), &fresh);
+  EXPECT_FALSE(fresh.VersionInfo()->ExecutableFile().empty());
 }
 
 TEST_F(VMurAppInfoTest, RegistryPathGetsItsBackslash) {
@@ -177,7 +182,9 @@ TEST_F(VMurAppInfoTest, ApplRunningOnTheFirstTickWithoutSplash) {
   EXPECT_TRUE(info_.StartupOver());
   loop_.RunFor(milliseconds(10));
   EXPECT_EQ(raised, 1);
-  EXPECT_TRUE(info_.Components().empty()) << "the start-up timer was not freed";
+  EXPECT_TRUE(std::none_of(info_.Components().begin(), info_.Components().end(), [](Component* c) {
+    return dynamic_cast<Timer*>(c) != nullptr;
+  })) << "the start-up timer was not freed";
 }
 
 TEST_F(VMurAppInfoTest, InhibitApplRunningHoldsTheStartUpBack) {
