@@ -464,6 +464,10 @@ TEST_F(TerminalFormTest, ClearButtonEmptiesTheView) {
 
 TEST_F(TerminalFormTest, MainTerminalHasItsDesignValues) {
   Component owner(nullptr);
+  // The main window's font is given in pixels; the view keeps that size in its own family.
+  QFont form_font("Tahoma");
+  form_font.setPixelSize(11);
+  owner_.setFont(form_font);
   MainTerminal main = CreateMainTerminal(&owner, &owner_, &app_info_);
   ASSERT_NE(main.terminal, nullptr);
   EXPECT_EQ(main.terminal->Window(), main.form);
@@ -477,6 +481,7 @@ TEST_F(TerminalFormTest, MainTerminalHasItsDesignValues) {
   EXPECT_EQ(main.terminal->TermCloseAction(), trmcaMinimize);
   EXPECT_EQ(main.terminal->MurAppInfo(), &app_info_);
   const QFont font = main.form->RichEdit()->font();
+  EXPECT_EQ(font.pixelSize(), 11);
   if (QFontDatabase::hasFamily("Lucida Console")) {
     EXPECT_EQ(font.family(), "Lucida Console");
   } else {

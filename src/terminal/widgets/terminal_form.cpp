@@ -361,7 +361,13 @@ void TerminalForm::CopyOwnerFont() {
 void TerminalForm::SetViewFont(const std::string& family) {
   const QString name = QString::fromStdString(family);
   QFont font = QFontDatabase::hasFamily(name) ? QFont(name) : FixedPitchFont();
-  font.setPointSizeF(rich_edit_->font().pointSizeF());
+  // The size stays: a form font given in pixels has no point size.
+  const QFont current = rich_edit_->font();
+  if (current.pointSizeF() > 0) {
+    font.setPointSizeF(current.pointSizeF());
+  } else {
+    font.setPixelSize(current.pixelSize());
+  }
   rich_edit_->setFont(font);
 }
 
