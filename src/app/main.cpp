@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
   int result = 0;
   {
     kestrova::TForm1 form;
-    form.show();
+    if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }
   kestrova::SetMainLoop(nullptr);
