@@ -38,11 +38,13 @@ class MessageEndpoint {
 
   EndpointId id() const { return id_; }
 
- private:
+  // Public only for the process's registry of endpoints in the implementation.
   struct Impl;
-  explicit MessageEndpoint(std::unique_ptr<Impl> impl);
 
-  std::unique_ptr<Impl> impl_;
+ private:
+  explicit MessageEndpoint(std::shared_ptr<Impl> impl);
+
+  std::shared_ptr<Impl> impl_;
   EndpointId id_;
 };
 

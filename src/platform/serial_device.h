@@ -105,7 +105,7 @@ struct SerialLineSettings {
 // Settings the device stored but could not carry out as asked (bits of
 // SerialConfigureReport::unsupported). None of them makes Configure fail.
 inline constexpr uint32_t kUnsupportedBaudRate = 1u << 0;  // driver set another rate
-inline constexpr uint32_t kUnsupportedStopBits = 1u << 1;  // 1.5 stop bits above 5 data bits
+inline constexpr uint32_t kUnsupportedStopBits = 1u << 1;  // 1.5 above 5 data bits, or refused
 inline constexpr uint32_t kUnsupportedBinaryOff = 1u << 2;
 inline constexpr uint32_t kUnsupportedDsrFlow = 1u << 3;
 inline constexpr uint32_t kUnsupportedDtrHandshake = 1u << 4;
@@ -119,6 +119,9 @@ inline constexpr uint32_t kUnsupportedRtsToggle = 1u << 11;     // no RS-485 mod
 inline constexpr uint32_t kUnsupportedCtsRtsSplit = 1u << 12;   // CTS flow and RTS handshake
                                                                 // only come together here
 inline constexpr uint32_t kUnsupportedModemControl = 1u << 13;  // no DTR/RTS lines at all
+inline constexpr uint32_t kUnsupportedByteSize = 1u << 14;      // driver kept another size
+inline constexpr uint32_t kUnsupportedParity = 1u << 15;        // driver kept another parity
+inline constexpr uint32_t kUnsupportedRtsCtsFlow = 1u << 16;    // driver refused RTS/CTS flow
 
 struct SerialConfigureReport {
   // kUnsupported... bits; 0 when everything was carried out.

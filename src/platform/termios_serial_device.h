@@ -3,11 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <string>
 
 #include "platform/serial_device.h"
+#include "platform/tty_ioctls_internal.h"
 
 namespace kestrova {
 
@@ -49,19 +50,21 @@ class TermiosSerialDevice final : public SerialDevice {
   int fd() const { return fd_; }
 
  private:
-  struct Counters;
+  // Events from the interrupt counters since the previous look (kEv... bits).
+  uint32_t CounterEvents();
+  // DTR, RTS and the RS-485 mode; the value holds kUnsupported... bits.
+  ErrnoResult<uint32_t> ApplyControlLines(const SerialLineSettings& settings);
 
   int fd_ = -1;
-  std::string path_;
-  mutable std::mutex mutex_;  // guards the settings, timeouts and counter baselines
+  mutable std::mutex mutex_;  // guards what follows up to the atomics
   SerialLineSettings settings_;
   SerialTimeouts timeouts_;
   bool rs485_on_ = false;
   bool has_counters_ = false;
-  // Baselines of the interrupt counters: one for Wait's events, one for ClearErrors' bits.
-  uint32_t event_base_[8] = {};
-  uint32_t error_base_[8] = {};
-  std::atomic<uint32_t> latched_events_{0};  // kEvRxChar/kEvRxFlag seen by Read
+  // The counters as Wait last saw them, and as ClearErrors last saw them.
+  tty_ioctls::InterruptCounters event_base_;
+  tty_ioctls::InterruptCounters error_base_;
+  std::atomic<uint32_t> latched_events_{0};  // kEvRxFlag found by Read, for the next Wait
   std::atomic<bool> tx_pending_{false};      // written since the last kEvTxEmpty
 };
 
