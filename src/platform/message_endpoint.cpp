@@ -46,10 +46,6 @@ Address EndpointAddress(EndpointId id) {
   return a;
 }
 
-bool SameAddress(const sockaddr_un& a, socklen_t a_length, const Address& b) {
-  return a_length == b.length && std::memcmp(&a, &b.address, static_cast<size_t>(a_length)) == 0;
-}
-
 int NewSocket() { return socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 
 // Senders we listen to: our own user, and root.
@@ -194,13 +190,34 @@ MessageEndpoint::~MessageEndpoint() {
 
 namespace {
 
-int SendWire(int fd, EndpointId target, const Wire& wire) {
+// How long a post waits for room in a receiver's queue (it holds only a few datagrams).
+constexpr std::chrono::milliseconds kPostPatience(1000);
+
+int PollFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  if (left <= left.zero()) return ETIMEDOUT;
+  pollfd p{fd, events, 0};
+  const int ready = poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 1 << 30)));
+  if (ready < 0) return errno == EINTR ? 0 : errno;
+  return ready == 0 ? ETIMEDOUT : 0;
+}
+
+// Connects `fd` to the endpoint (so that poll tells when its queue has room, and only its
+// answers reach us) and sends, waiting until `deadline` for room.
+int ConnectAndSend(int fd, EndpointId target, const Wire& wire,
+                   std::chrono::steady_clock::time_point deadline) {
   const Address address = EndpointAddress(target);
-  if (sendto(fd, &wire, sizeof wire, MSG_DONTWAIT,
-             reinterpret_cast<const sockaddr*>(&address.address), address.length) < 0) {
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length) != 0) {
     return errno;
   }
-  return 0;
+  for (;;) {
+    if (send(fd, &wire, sizeof wire, MSG_DONTWAIT) >= 0) return 0;
+    if (errno != EAGAIN) return errno;
+    if (const int error = PollFor(fd, POLLOUT, deadline); error != 0) {
+      return error == ETIMEDOUT ? EAGAIN : error;
+    }
+  }
 }
 
 Wire ToWire(Kind kind, const EndpointMessage& message) {
@@ -212,31 +229,15 @@ Wire ToWire(Kind kind, const EndpointMessage& message) {
   return wire;
 }
 
-// Waits for the acknowledgement of `sequence` from `target` on `fd`.
-int AwaitAck(int fd, EndpointId target, uint32_t sequence, std::chrono::milliseconds timeout) {
-  using Clock = std::chrono::steady_clock;
-  const Address expected = EndpointAddress(target);
-  const bool forever = timeout < timeout.zero();
-  const auto deadline = Clock::now() + (forever ? timeout.zero() : timeout);
+// Waits for the acknowledgement of `sequence` on `fd`, connected to the target.
+int AwaitAck(int fd, uint32_t sequence, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
-    int wait_ms = -1;
-    if (!forever) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left <= left.zero()) return ETIMEDOUT;
-      wait_ms = static_cast<int>(std::min<int64_t>(left.count(), 1 << 30));
-    }
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, wait_ms);
-    if (ready < 0 && errno != EINTR) return errno;
-    if (ready <= 0) continue;
+    if (const int error = PollFor(fd, POLLIN, deadline); error != 0) return error;
     Wire wire;
-    sockaddr_un from{};
-    socklen_t from_length = sizeof from;
-    const ssize_t received = recvfrom(fd, &wire, sizeof wire, MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &from_length);
+    const ssize_t received = recv(fd, &wire, sizeof wire, MSG_DONTWAIT);
+    if (received < 0 && errno != EAGAIN) return errno;
     if (received == static_cast<ssize_t>(sizeof wire) && wire.magic == kMagic &&
-        wire.kind == kAck && wire.sequence == sequence &&
-        SameAddress(from, from_length, expected)) {
+        wire.kind == kAck && wire.sequence == sequence) {
       return 0;
     }
   }
@@ -247,7 +248,8 @@ int AwaitAck(int fd, EndpointId target, uint32_t sequence, std::chrono::millisec
 int PostToEndpoint(EndpointId target, const EndpointMessage& message) {
   const int fd = NewSocket();
   if (fd < 0) return errno;
-  const int error = SendWire(fd, target, ToWire(kPost, message));
+  const int error = ConnectAndSend(fd, target, ToWire(kPost, message),
+                                   std::chrono::steady_clock::now() + kPostPatience);
   close(fd);
   return error;
 }
@@ -272,8 +274,12 @@ int SendToEndpoint(EndpointId target, const EndpointMessage& message,
   int error = bind(fd, reinterpret_cast<const sockaddr*>(&family), sizeof family) == 0 ? 0 : errno;
   Wire wire = ToWire(kSend, message);
   wire.sequence = NextSequence();
-  if (error == 0) error = SendWire(fd, target, wire);
-  if (error == 0) error = AwaitAck(fd, target, wire.sequence, timeout);
+  // A negative timeout waits for good; a century is as good.
+  const auto deadline = std::chrono::steady_clock::now() +
+                        (timeout < timeout.zero() ? std::chrono::hours(24 * 365 * 100) : timeout);
+  if (error == 0) error = ConnectAndSend(fd, target, wire, deadline);
+  if (error == EAGAIN) error = ETIMEDOUT;
+  if (error == 0) error = AwaitAck(fd, wire.sequence, deadline);
   close(fd);
   return error;
 }

@@ -48,8 +48,9 @@ class MessageEndpoint {
   EndpointId id_;
 };
 
-// Any thread. Queues `message` for endpoint `target` and returns at once: 0, ECONNREFUSED
-// when no endpoint has that id (its process ended), EAGAIN when its queue is full.
+// Any thread. Queues `message` for endpoint `target` without waiting for it to be handled: 0,
+// ECONNREFUSED when no endpoint has that id (its process ended), EAGAIN when its queue stayed
+// full for a second (its loop does not turn).
 int PostToEndpoint(EndpointId target, const EndpointMessage& message);
 
 // Any thread. Delivers `message` and waits until the target's handler has run: 0 then,

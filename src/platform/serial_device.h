@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/errno_result.h"
 
@@ -211,7 +212,7 @@ class SerialDevice {
   virtual ErrnoResult<size_t> Read(std::span<char> buffer, int abort_fd) = 0;
   // Writes all of `data` unless the write time limit runs out (value < size, error 0) or the
   // write is aborted (kSerialAborted, value = bytes handed to the driver).
-  virtual ErrnoResult<size_t> Write(std::span<const char> data, int abort_fd) = 0;
+  virtual ErrnoResult<size_t> Write(std::string_view data, int abort_fd) = 0;
 
   // Waits up to `timeout` until one of the kEv... events of `event_mask` occurs or the line
   // is readable; returns at once when an event is already pending. Events are counted from the

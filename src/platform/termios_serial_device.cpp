@@ -192,7 +192,7 @@ ErrnoResult<size_t> TermiosSerialDevice::Read(std::span<char> buffer, int abort_
   return result;
 }
 
-ErrnoResult<size_t> TermiosSerialDevice::Write(std::span<const char> data, int abort_fd) {
+ErrnoResult<size_t> TermiosSerialDevice::Write(std::string_view data, int abort_fd) {
   if (fd_ < 0) return {EBADF, 0};
   const ErrnoResult<size_t> result =
       WriteUnderLimit(fd_, abort_fd, data.size(), WriteLimit(Timeouts(), data.size()),

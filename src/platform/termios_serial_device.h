@@ -37,7 +37,7 @@ class TermiosSerialDevice final : public SerialDevice {
   SerialTimeouts Timeouts() const override;
 
   ErrnoResult<size_t> Read(std::span<char> buffer, int abort_fd) override;
-  ErrnoResult<size_t> Write(std::span<const char> data, int abort_fd) override;
+  ErrnoResult<size_t> Write(std::string_view data, int abort_fd) override;
   ErrnoResult<SerialWaitResult> Wait(uint32_t event_mask, int abort_fd,
                                      std::chrono::milliseconds timeout) override;
 
