@@ -2,7 +2,7 @@
 
 #include <array>
 #include <exception>
-#include <span>
+#include <string_view>
 #include <system_error>
 
 #include "platform/wait.h"
@@ -66,7 +66,7 @@ void TWriteThread::Loop() {
 }
 
 bool TWriteThread::HandleWriteData(const std::string& data) {
-  std::span<const char> rest(data);
+  std::string_view rest(data);
   while (!rest.empty()) {
     if (context_.Closing()) return false;
     const ErrnoResult<size_t> wrote = context_.device->Write(rest, context_.CloseFd());
@@ -85,7 +85,7 @@ bool TWriteThread::HandleWriteData(const std::string& data) {
       context_.PostHangupCall(kName, wrote.error, "write thread: failed WriteFile", 0);
       return false;
     }
-    rest = rest.subspan(wrote.value);
+    rest.remove_prefix(wrote.value);
   }
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/message_loop.h"
@@ -39,7 +40,7 @@ class AbsentDevice final : public SerialDevice {
   int SetTimeouts(const SerialTimeouts&) override { return EBADF; }
   SerialTimeouts Timeouts() const override { return {}; }
   ErrnoResult<size_t> Read(std::span<char>, int) override { return {EBADF, 0}; }
-  ErrnoResult<size_t> Write(std::span<const char>, int) override { return {EBADF, 0}; }
+  ErrnoResult<size_t> Write(std::string_view, int) override { return {EBADF, 0}; }
   ErrnoResult<SerialWaitResult> Wait(uint32_t, int, std::chrono::milliseconds) override {
     return {EBADF, {}};
   }
@@ -50,6 +51,30 @@ class AbsentDevice final : public SerialDevice {
 
  private:
   std::vector<std::string>* opened_;
+};
+
+// What a component reported through its data and state events, on the loop thread.
+// The handlers are taken back when the recorder goes, as the component may still report while
+// it is destroyed.
+struct CommRecorder {
+  explicit CommRecorder(TVSSComm32& comm) : comm_(comm) {
+    comm.SetOnReceiveData([this](VMurCommunicationComponent*, std::string_view data) {
+      received.append(data);
+      ++blocks;
+    });
+    comm.SetOnStateChange([this](Object*, TCommState state) { states.push_back(state); });
+  }
+  ~CommRecorder() {
+    comm_.SetOnReceiveData(nullptr);
+    comm_.SetOnStateChange(nullptr);
+  }
+  CommRecorder(const CommRecorder&) = delete;
+  CommRecorder& operator=(const CommRecorder&) = delete;
+
+  TVSSComm32& comm_;
+  std::string received;
+  size_t blocks = 0;
+  std::vector<TCommState> states;
 };
 
 // A closed component whose opens go to an AbsentDevice.
