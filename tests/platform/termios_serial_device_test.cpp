@@ -1,6 +1,7 @@
 #include "platform/termios_serial_device.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -319,7 +320,12 @@ TEST_F(TermiosDevice, CloseEventEndsAWaitingReadWaitAndWrite) {
   // Nobody reads the master: the pty fills up and the write waits, until aborted.
   Event stop(Event::Mode::kManualReset);
   std::thread stopper([&] {
-    std::this_thread::sleep_for(milliseconds(50));
+    // Stop only once the write is under way.
+    int queued = 0;
+    while (ioctl(pty_.master(), FIONREAD, &queued) == 0 && queued == 0) {
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+    std::this_thread::sleep_for(milliseconds(20));
     stop.Set();
   });
   const std::string big(1 << 20, 'w');
