@@ -42,7 +42,10 @@ std::string UnsupportedText(uint32_t bits) {
       {kUnsupportedFlowLimits, "flow limits"},
       {kUnsupportedRtsToggle, "RTS toggle"},
       {kUnsupportedCtsRtsSplit, "CTS flow without RTS handshake"},
-      {kUnsupportedModemControl, "modem control lines"}};
+      {kUnsupportedModemControl, "modem control lines"},
+      {kUnsupportedByteSize, "data bits"},
+      {kUnsupportedParity, "parity"},
+      {kUnsupportedRtsCtsFlow, "RTS/CTS flow"}};
   std::string text;
   for (const auto& [bit, name] : kNames) {
     if ((bits & bit) == 0) continue;
