@@ -436,24 +436,6 @@ bool TVSSComm32::UpdateDCB2() {
   return result;
 }
 
-bool TVSSComm32::ApplyDCBToProperties(const SerialLineSettings& dcb, bool keep_rts_control) {
-  if (const std::optional<TBaudRate> rate = BaudRateFromValue(dcb.baud_rate)) baud_rate_ = *rate;
-  if (static_cast<uint8_t>(dcb.parity) <= 4) parity_ = static_cast<TParity>(dcb.parity);
-  if (const std::optional<TDataBits> bits = DataBitsFromValue(dcb.byte_size)) data_bits_ = *bits;
-  if (static_cast<uint8_t>(dcb.stop_bits) <= 2) {
-    stop_bits_ = static_cast<TStopBits>(dcb.stop_bits);
-  }
-  if (static_cast<uint8_t>(dcb.dtr_control) <= 2) {
-    signals_.SetDTRControl(static_cast<VMurDTRControl>(dcb.dtr_control));
-  }
-  signals_.SetXOnOffTransmit(dcb.out_x);
-  signals_.SetXOnOffReceive(dcb.in_x);
-  if (!keep_rts_control && static_cast<uint8_t>(dcb.rts_control) <= 3) {
-    signals_.SetRTSControl(static_cast<VMurRTSControl>(dcb.rts_control));
-  }
-  return UpdateDCB();
-}
-
 // ---- Messages from the threads ----
 
 void TVSSComm32::HandleMessage(Message message) {

@@ -129,9 +129,6 @@ class TVSSComm32 : public VMurCommunicationComponent {
   bool UpdateDCB2();
   // The device-control block UpdateDCB programs, built on what the device holds now.
   SerialLineSettings BuildLineSettings(const SerialLineSettings& current) const;
-  // Takes a device-control block back into the properties (rates outside the table leave
-  // BaudRate alone), then programs the port; the handshake flags are not taken back.
-  bool ApplyDCBToProperties(const SerialLineSettings& dcb, bool keep_rts_control);
   // Polls the modem lines when a poll is due; returns the last known status word.
   uint32_t PollModemStatus();
   // The run-time settings dialog; true when closed with OK (the settings then applied).
