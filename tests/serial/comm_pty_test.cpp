@@ -236,6 +236,7 @@ TEST_F(CommPtyTest, ControlLinesOfAPseudoTerminalAreNotSupportedNotFailures) {
 TEST_F(CommPtyTest, AutomaticComHandlerFeedsTheDistributor) {
   InstallSerialComHandler();
   PtyPair pty;
+  std::string transferred;
   VMurTopDistributor top(nullptr);
   top.BeginLoading();
   top.Loaded();
@@ -245,7 +246,6 @@ TEST_F(CommPtyTest, AutomaticComHandlerFeedsTheDistributor) {
   EXPECT_EQ(handler->Owner(), &top);
   EXPECT_FALSE(handler->Connected()) << "nothing is opened before a port is named";
 
-  std::string transferred;
   top.OnAdvancedRecvTransfer() = [&](VMurGeneralDistributor*, ChannelKey, uint32_t&,
                                      std::string_view data, VMurGeneralDistributor*,
                                      bool) { transferred.append(data); };

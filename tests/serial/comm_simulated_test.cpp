@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,11 @@ class CommSimulatedTest : public ::testing::Test {
   MainLoopScope scope_;
   PollMessageLoop& loop_ = scope_.loop;
   std::shared_ptr<SimulatedSerialLine> line_ = std::make_shared<SimulatedSerialLine>();
-  std::unique_ptr<TVSSComm32> comm_ = std::make_unique<TVSSComm32>(nullptr);
+  // What handlers record outlives the component, which may still report while destroyed.
   std::vector<std::string> events_;
+  int rx_chars_ = 0;
+  std::vector<ChannelKey> channels_;
+  std::unique_ptr<TVSSComm32> comm_ = std::make_unique<TVSSComm32>(nullptr);
 };
 
 TEST_F(CommSimulatedTest, ModemLineChangesFireInOrderWithTheNewLevels) {
@@ -119,8 +123,7 @@ TEST_F(CommSimulatedTest, StatusWordWithUpperBitsIsDeliveredByThePolls) {
 }
 
 TEST_F(CommSimulatedTest, DriverWithoutLineEventsStillDeliversData) {
-  int rx_chars = 0;
-  comm_->OnRxChar() = [&](Object*) { ++rx_chars; };
+  comm_->OnRxChar() = [this](Object*) { ++rx_chars_; };
   CommRecorder seen(*comm_);
   line_->SetWaitSupported(false);
   ASSERT_TRUE(comm_->StartComm());
@@ -128,13 +131,12 @@ TEST_F(CommSimulatedTest, DriverWithoutLineEventsStillDeliversData) {
   ASSERT_TRUE(loop_.RunUntil([&] { return seen.received == "data"; }, kLimit));
   line_->Receive(" more");
   ASSERT_TRUE(loop_.RunUntil([&] { return seen.received == "data more"; }, kLimit));
-  EXPECT_EQ(rx_chars, 0);
+  EXPECT_EQ(rx_chars_, 0);
   EXPECT_TRUE(comm_->Connected());
 }
 
 TEST_F(CommSimulatedTest, EverySkippedEventLeavesOnlyData) {
-  int rx_chars = 0;
-  comm_->OnRxChar() = [&](Object*) { ++rx_chars; };
+  comm_->OnRxChar() = [this](Object*) { ++rx_chars_; };
   RecordLineEvents();
   CommRecorder seen(*comm_);
   comm_->Options().SetSkipEvents(VSSComm32SkipEvents::FromBits(0x1FF));
@@ -143,16 +145,15 @@ TEST_F(CommSimulatedTest, EverySkippedEventLeavesOnlyData) {
   line_->Receive("x");
   ASSERT_TRUE(loop_.RunUntil([&] { return seen.received == "x"; }, kLimit));
   loop_.RunFor(milliseconds(50));
-  EXPECT_EQ(rx_chars, 0);
+  EXPECT_EQ(rx_chars_, 0);
   EXPECT_TRUE(events_.empty());
 }
 
 TEST_F(CommSimulatedTest, ReceivedCharactersRaiseRxChar) {
-  int rx_chars = 0;
-  comm_->OnRxChar() = [&](Object*) { ++rx_chars; };
+  comm_->OnRxChar() = [this](Object*) { ++rx_chars_; };
   ASSERT_TRUE(comm_->StartComm());
   line_->Receive("abc");
-  EXPECT_TRUE(loop_.RunUntil([&] { return rx_chars > 0; }, kLimit));
+  EXPECT_TRUE(loop_.RunUntil([&] { return rx_chars_ > 0; }, kLimit));
 }
 
 TEST_F(CommSimulatedTest, ClosingDuringAStuckWritePurgesAndDropsTheRest) {
@@ -183,6 +184,8 @@ struct FailureCase {
   const char* name;
   void (*inject)(SimulatedSerialLine& line, TVSSComm32& comm);
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class CommFailureTest : public CommSimulatedTest,
                         public ::testing::WithParamInterface<FailureCase> {};
@@ -300,14 +303,12 @@ TEST_F(CommSimulatedTest, StateReportedOncePerChange) {
 }
 
 TEST_F(CommSimulatedTest, AdvancedStateEventNamesTheComponent) {
-  std::vector<ChannelKey> channels;
-  comm_->SetOnAdvancedStateChange([&](VMurCommunicationComponent*, ChannelKey channel, TCommState) {
-    channels.push_back(channel);
-  });
+  comm_->SetOnAdvancedStateChange([this](VMurCommunicationComponent*, ChannelKey channel,
+                                         TCommState) { channels_.push_back(channel); });
   ASSERT_TRUE(comm_->StartComm());
   loop_.RunFor(milliseconds(20));
-  ASSERT_EQ(channels.size(), 1u);
-  EXPECT_EQ(channels[0], ChannelKey(comm_.get())) << "whatever TreatMainChannelAsNil says";
+  ASSERT_EQ(channels_.size(), 1u);
+  EXPECT_EQ(channels_[0], ChannelKey(comm_.get())) << "whatever TreatMainChannelAsNil says";
 }
 
 TEST_F(CommSimulatedTest, DestroyingAnOpenPortWithTrafficIsClean) {
@@ -328,8 +329,7 @@ TEST_F(CommSimulatedTest, AssignCopiesSettingsAndHandlersButNotPortOrGrab) {
   source.Options().SetEnhancedName(TristateFalse);
   source.Chars().SetXOff('S');
   source.SetTreatMainChannelAsNil(false);
-  int breaks = 0;
-  source.OnBreak() = [&](Object*) { ++breaks; };
+  source.OnBreak() = [this](Object*) { events_.push_back("Break"); };
   source.SetOnReceiveData([](VMurCommunicationComponent*, std::string_view) {});
 
   comm_->Assign(source);
@@ -341,7 +341,7 @@ TEST_F(CommSimulatedTest, AssignCopiesSettingsAndHandlersButNotPortOrGrab) {
   EXPECT_TRUE(comm_->OnReceiveData());
   ASSERT_TRUE(comm_->OnBreak());
   comm_->OnBreak()(comm_.get());
-  EXPECT_EQ(breaks, 1);
+  EXPECT_EQ(events_, std::vector<std::string>{"Break"});
   EXPECT_FALSE(comm_->AutoReconnect());
 }
 

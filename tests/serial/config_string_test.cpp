@@ -1,6 +1,7 @@
 // The one-line configuration string of the serial component, both ways.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct ParseCase {
   const char* input;
   const char* expected;  // GetConfigAsString afterwards, starting from the defaults
 };
+
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.input; }
 
 class SerialConfigParseTest : public ::testing::TestWithParam<ParseCase> {};
 
@@ -98,6 +101,8 @@ struct ReopenCase {
   const char* input;
   std::vector<std::string> expected_opens;
 };
+
+void PrintTo(const ReopenCase& c, std::ostream* out) { *out << c.name; }
 
 class SerialConfigReopenTest : public ::testing::TestWithParam<ReopenCase> {};
 

@@ -28,8 +28,8 @@ enum Step : uint32_t { kQueueSoft = 1, kTakeOnce = 2, kAwaitData = 3, kRelease =
 int RunSecondCopy(const std::string& port, NumberPipe& steps, NumberPipe& answers) {
   PollMessageLoop loop;
   SetMainLoop(&loop);
+  std::string received;  // outlives the component, which may report while destroyed
   TVSSComm32 comm(nullptr);
-  std::string received;
   comm.SetOnReceiveData(
       [&](VMurCommunicationComponent*, std::string_view data) { received.append(data); });
   comm.SetAutoReconnect(false);
