@@ -1,11 +1,16 @@
-# The two everyday commands: `make test` (build and run every test) and, once the main window
-# exists, `make run`. Both install missing Debian packages first.
+# The two everyday commands: `make run` (build and start the program) and `make test` (build
+# and run every test). Both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test sanitize tsan-serial bench format clean
+.PHONY: deps run test sanitize tsan-serial bench format clean
 
 deps:
 	@scripts/install-deps
+
+run: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrova
+	build/src/app/kestrova
 
 test: deps
 	cmake --preset default

@@ -15,7 +15,7 @@ namespace kestrova {
 
 inline constexpr std::string_view kVersionSectionName = ".kestrova_version";
 inline constexpr std::string_view kVersionBlockMagic{"KestrovaVersion1\0", 17};
-inline constexpr size_t kMaxVersionBlockSize = 64 * 1024;
+inline constexpr size_t kMaxVersionBlockSize = size_t{64} * 1024;
 
 using VersionValues = std::map<std::string, std::string, std::less<>>;
 

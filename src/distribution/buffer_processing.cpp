@@ -133,9 +133,11 @@ void VMurTopDistributor::ProcessBuffer(int index, uint32_t& the_time) {
   } while (Claim(index).PacketLength != 0 || iteration < 2 || record.Rerun);
 }
 
+// Drops down to half the limit at once rather than a block at a time: a framer that rescans
+// from the head after the head moved then stays linear in the data.
 void VMurTopDistributor::TrimTransferred(VMurDistributor_TopDataRecord& record) {
   if (record.Transferred <= static_cast<int64_t>(keep_transferred_limit_)) return;
-  const int64_t excess = record.Transferred - static_cast<int64_t>(keep_transferred_limit_);
+  const int64_t excess = record.Transferred - static_cast<int64_t>(keep_transferred_limit_ / 2);
   record.Data.DropHead(static_cast<size_t>(excess));
   record.Transferred -= excess;
 }

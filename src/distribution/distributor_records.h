@@ -13,6 +13,17 @@
 
 namespace kestrova {
 
+// Where a decode handler's scan of one buffer stopped and what it had seen by then, kept from
+// call to call so that a growing packet is examined once rather than on every block. The chain
+// never touches it. Positions are stream offsets (ChannelBuffer::StreamOffset() based), so a
+// handler notices when the head moved under it.
+struct DecodeScan {
+  uint32_t owner = 0;  // which decoder (and settings) the rest belongs to; 0: nobody
+  uint64_t head = 0;   // stream offset of the head the scan started from
+  uint64_t next = 0;   // stream offset of the next byte to examine
+  int64_t values[3] = {};
+};
+
 // What one distributor claims at the head of one buffer. A decode handler reads the bytes
 // through Buffer and claims a packet by setting PacketLength > 0 (and Failed = false when the
 // packet is valid).
@@ -22,6 +33,7 @@ struct VMurDistributor_ChannelRecord {
   bool Failed = true;
   TColor FilterColor = clNone;  // chosen for the current packet by a GetColor handler
   TColor ShownColor = clNone;   // last reported by GetFilterColor
+  DecodeScan Scan;
 };
 using PVMurDistributor_ChannelRecord = VMurDistributor_ChannelRecord*;
 

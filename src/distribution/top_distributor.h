@@ -39,9 +39,9 @@ class VMurTopDistributor : public VMurGeneralDistributor {
   void SetComHandlerEnabled(bool value) { com_handler_enabled_ = value; }
   bool DoTimerAfterData() const { return do_timer_after_data_; }
   void SetDoTimerAfterData(bool value) { do_timer_after_data_ = value; }
-  // Bytes that no handler claims are handed on once and stay for later claims; of those, a
-  // buffer keeps at most this many (the newest), so a stream without packet ends cannot grow
-  // it without bound.
+  // Bytes that no handler claims are handed on once and stay for later claims. When more than
+  // this many of them pile up, the oldest are dropped down to half of it, so a stream without
+  // packet ends cannot grow a buffer without bound.
   size_t KeepTransferredLimit() const { return keep_transferred_limit_; }
   void SetKeepTransferredLimit(size_t limit) { keep_transferred_limit_ = limit; }
 

@@ -1,4 +1,5 @@
-#include <cassert>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/message_loop.h"
 
@@ -8,7 +9,11 @@ MessageLoop* main_loop = nullptr;
 }  // namespace
 
 MessageLoop& MainLoop() {
-  assert(main_loop != nullptr && "SetMainLoop must be called before the loop is used");
+  if (main_loop == nullptr) {
+    // A programming error that would otherwise be a null dereference somewhere later.
+    std::fputs("kestrova: the main loop is used before SetMainLoop\n", stderr);
+    std::abort();
+  }
   return *main_loop;
 }
 

@@ -1,5 +1,5 @@
-// The developer's debug switch: when on, components write their internal diagnostic notes to
-// standard error. Off by default; KESTROVA_DEBUG=1 in the environment turns it on at start.
+// The developer's debug switch: when on, diagnostic notes (and every RaiseNotice) are written
+// to standard error. Off by default; KESTROVA_DEBUG=1 in the environment turns it on at start.
 #pragma once
 
 #include <string_view>

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "util/debug_switch.h"
 #include "util/exception.h"
 
 namespace kestrova {
@@ -16,6 +17,7 @@ void RaiseNotice(std::string_view text) {
   try {
     throw Exception(std::string(text));
   } catch (const Exception& notice) {
+    DebugNote(notice.what());
     if (Observer()) Observer()(notice.what());
   }
 }

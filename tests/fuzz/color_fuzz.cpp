@@ -5,18 +5,18 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "util/colors.h"
+#include "util/color_text.h"
 #include "util/exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   try {
-    const kestrova::Color color = kestrova::TextToColor(text);
+    const kestrova::TColor color = kestrova::TextToColor(text);
     FUZZ_CHECK(kestrova::TextToColor(kestrova::ColorToText(color)) == color);
   } catch (const kestrova::Exception&) {
   }
   if (size >= 4) {
-    kestrova::Color color;
+    kestrova::TColor color;
     std::memcpy(&color, data, sizeof color);
     FUZZ_CHECK(kestrova::TextToColor(kestrova::ColorToText(color)) == color);
   }

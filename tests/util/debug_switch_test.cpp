@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "util/diagnostic_notice.h"
+
 namespace kestrova {
 namespace {
 
@@ -15,7 +17,9 @@ TEST(DebugSwitch, NotesReachStandardErrorOnlyWhenOn) {
   SetDebugSwitch(true);
   EXPECT_TRUE(DebugSwitch());
   DebugNote("socket 5 closed twice");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrova: socket 5 closed twice\n");
+  RaiseNotice("channel freed twice");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "kestrova: socket 5 closed twice\nkestrova: channel freed twice\n");
   SetDebugSwitch(before);
 }
 

@@ -12,7 +12,7 @@
 #include <ostream>
 #include <string>
 
-#include "util/colors.h"
+#include "util/color.h"
 #include "util/widgets/combo_text.h"
 #include "util/widgets/form_fit.h"
 #include "util/widgets/qt_color.h"

@@ -29,7 +29,7 @@ bool SelectComboText(QComboBox* combo, const QString& text) {
   return true;
 }
 
-void SetComboFontColor(QComboBox* combo, Color color) {
+void SetComboFontColor(QComboBox* combo, TColor color) {
   const QColor qt_color = ToQColor(color);
   QPalette palette = combo->palette();
   const QPalette defaults;  // the application's palette

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QString>
 
-#include "util/colors.h"
+#include "util/color.h"
 
 namespace kestrova {
 
@@ -15,6 +15,6 @@ bool SelectComboText(QComboBox* combo, const QString& text);
 
 // Sets the colour of the combo's text; clNone or clDefault restores the default. An editable
 // combo keeps its text and selection.
-void SetComboFontColor(QComboBox* combo, Color color);
+void SetComboFontColor(QComboBox* combo, TColor color);
 
 }  // namespace kestrova

@@ -7,7 +7,7 @@ namespace kestrova {
 namespace {
 
 struct SystemRole {
-  Color color;
+  TColor color;
   QPalette::ColorGroup group;
   QPalette::ColorRole role;
 };
@@ -47,7 +47,7 @@ constexpr SystemRole kSystemRoles[] = {
 
 }  // namespace
 
-QColor ToQColor(Color color) {
+QColor ToQColor(TColor color) {
   if (IsSystemColor(color)) {
     for (const auto& system : kSystemRoles) {
       if (system.color == color) {

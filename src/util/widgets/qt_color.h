@@ -4,12 +4,12 @@
 
 #include <QColor>
 
-#include "util/colors.h"
+#include "util/color.h"
 
 namespace kestrova {
 
 // An invalid QColor for clNone, clDefault and unknown system colours: the caller keeps its
 // default then.
-QColor ToQColor(Color color);
+QColor ToQColor(TColor color);
 
 }  // namespace kestrova

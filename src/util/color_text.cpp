@@ -1,4 +1,4 @@
-#include "util/colors.h"
+#include "util/color_text.h"
 
 #include <cstdio>
 
@@ -11,7 +11,7 @@ namespace {
 
 struct NamedColor {
   std::string_view name;
-  Color color;
+  TColor color;
 };
 
 // The first name of a colour is the one written for it.
@@ -72,20 +72,20 @@ constexpr NamedColor kNamedColors[] = {
     {"clDkGray", clGray},
 };
 
-bool ParseHex(std::string_view digits, Color& color) {
+bool ParseHex(std::string_view digits, TColor& color) {
   if (digits.empty() || digits.size() > 8) return false;
-  Color value = 0;
+  TColor value = 0;
   for (const char c : digits) {
     const int digit = HexDigitValue(c, -1);
     if (digit < 0) return false;
-    value = value * 16 + static_cast<Color>(digit);
+    value = value * 16 + static_cast<TColor>(digit);
   }
   color = value;
   return true;
 }
 
 // Decimal numbers from -2^31 to 2^32-1; a negative one gives its two's complement pattern.
-bool ParseDecimal(std::string_view text, Color& color) {
+bool ParseDecimal(std::string_view text, TColor& color) {
   const bool negative = !text.empty() && text[0] == '-';
   if (negative) text.remove_prefix(1);
   if (text.empty() || text.size() > 10) return false;
@@ -95,13 +95,13 @@ bool ParseDecimal(std::string_view text, Color& color) {
     value = value * 10 + static_cast<uint64_t>(c - '0');
   }
   if (value > (negative ? 0x80000000u : 0xFFFFFFFFu)) return false;
-  color = static_cast<Color>(negative ? 0u - value : value);
+  color = static_cast<TColor>(negative ? 0u - value : value);
   return true;
 }
 
 }  // namespace
 
-bool ColorFromName(std::string_view name, Color& color) {
+bool ColorFromName(std::string_view name, TColor& color) {
   for (const auto& named : kNamedColors) {
     if (EqualsIgnoringAsciiCase(named.name, name)) {
       color = named.color;
@@ -111,7 +111,7 @@ bool ColorFromName(std::string_view name, Color& color) {
   return false;
 }
 
-Color TextToColor(std::string_view text) {
+TColor TextToColor(std::string_view text) {
   std::string_view trimmed = text;
   while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) {
     trimmed.remove_prefix(1);
@@ -119,7 +119,7 @@ Color TextToColor(std::string_view text) {
   while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
     trimmed.remove_suffix(1);
   }
-  Color color = clNone;
+  TColor color = clNone;
   if (ColorFromName(trimmed, color)) return color;
   if (!trimmed.empty() && trimmed[0] == '$' && ParseHex(trimmed.substr(1), color)) return color;
   if (trimmed.size() > 2 && trimmed[0] == '0' && AsciiLower(trimmed[1]) == 'x' &&
@@ -130,7 +130,7 @@ Color TextToColor(std::string_view text) {
   throw Exception("Invalid colour value: \"" + std::string(text) + "\"");
 }
 
-std::string ColorToText(Color color) {
+std::string ColorToText(TColor color) {
   for (const auto& named : kNamedColors) {
     if (named.color == color) return std::string(named.name);
   }

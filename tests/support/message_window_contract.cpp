@@ -1,3 +1,5 @@
+// Message windows on a loop: order across threads and windows, dropping, destruction, quit
+// markers and synchronous sends, as every MessageLoop must carry them.
 #include "platform/message_window.h"
 
 #include <gtest/gtest.h>
@@ -9,29 +11,27 @@
 #include <thread>
 #include <vector>
 
-#include "platform/poll_message_loop.h"
 #include "support/counting_payload.h"
+#include "support/loop_contract.h"
 #include "support/stamped_order.h"
 
-namespace kestrova {
+namespace kestrova::testing {
 namespace {
 
 using std::chrono::milliseconds;
-using testing::AllArrivedInSourceOrder;
-using testing::CountingPayload;
-using testing::Stamp;
 
 constexpr milliseconds kPatience(5000);  // only reached when something is broken
 
-void RunAll(PollMessageLoop& loop) {
-  while (loop.RunPending()) {
+void RunAll(LoopDriver& driver) {
+  while (driver.RunPending()) {
   }
 }
 
-TEST(MessageWindow, PostsFromSeveralThreadsArriveInPerThreadOrderWithTheirPayloads) {
+TEST_P(MessageWindowContract, PostsFromSeveralThreadsArriveInPerThreadOrderWithTheirPayloads) {
   constexpr int kThreads = 3;
   constexpr int kPerThread = 1000;
-  PollMessageLoop loop;
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::vector<Stamp> received;
   MessageWindow window(loop, [&received](Message message) {
     const std::string* text = PayloadValue<std::string>(message.payload.get());
@@ -47,13 +47,15 @@ TEST(MessageWindow, PostsFromSeveralThreadsArriveInPerThreadOrderWithTheirPayloa
       }
     });
   }
-  EXPECT_TRUE(loop.RunUntil([&] { return received.size() == kThreads * kPerThread; }, kPatience));
+  EXPECT_TRUE(
+      driver->RunUntil([&] { return received.size() == kThreads * kPerThread; }, kPatience));
   for (auto& poster : posters) poster.join();
   EXPECT_TRUE(AllArrivedInSourceOrder(received, kThreads, kPerThread));
 }
 
-TEST(MessageWindow, WindowsAndTasksOfOneLoopShareOneOrder) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, WindowsAndTasksOfOneLoopShareOneOrder) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::string order;
   MessageWindow x(loop, [&](Message message) { order += 'x' + std::to_string(message.id); });
   MessageWindow y(loop, [&](Message message) { order += 'y' + std::to_string(message.id); });
@@ -62,12 +64,13 @@ TEST(MessageWindow, WindowsAndTasksOfOneLoopShareOneOrder) {
   loop.Post([&] { order += "t"; });
   y.Post(2);
   x.Post(2);
-  RunAll(loop);
+  RunAll(*driver);
   EXPECT_EQ(order, "y1x1ty2x2");
 }
 
-TEST(MessageWindow, DropMessagesFreesThePayloadsOfThatIdOnly) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, DropMessagesFreesThePayloadsOfThatIdOnly) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::atomic<int> live{0};
   std::vector<int> handled;
   MessageWindow window(loop, [&](Message message) {
@@ -81,25 +84,27 @@ TEST(MessageWindow, DropMessagesFreesThePayloadsOfThatIdOnly) {
   EXPECT_EQ(window.DropMessages(1), 5u);
   EXPECT_EQ(live, 5);
   EXPECT_EQ(window.DropMessages(1), 0u);
-  RunAll(loop);
+  RunAll(*driver);
   EXPECT_EQ(handled, (std::vector<int>{200, 201, 202, 203, 204}));
   EXPECT_EQ(live, 0);  // the handler owned them and let them go
 }
 
-TEST(MessageWindow, DestroyedWindowFreesPayloadsAndIsNeverCalled) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, DestroyedWindowFreesPayloadsAndIsNeverCalled) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::atomic<int> live{0};
   int calls = 0;
   auto window = std::make_unique<MessageWindow>(loop, [&](Message) { ++calls; });
   for (int i = 0; i < 3; ++i) window->Post(1, 0, 0, std::make_unique<CountingPayload>(live));
   window.reset();
   EXPECT_EQ(live, 0);
-  RunAll(loop);  // the loop still holds a dispatch task per message
+  RunAll(*driver);  // the loop still holds a dispatch task per message
   EXPECT_EQ(calls, 0);
 }
 
-TEST(MessageWindow, WindowDestroyedByItsOwnHandlerGetsNoFurtherCalls) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, WindowDestroyedByItsOwnHandlerGetsNoFurtherCalls) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::atomic<int> live{0};
   std::vector<uint32_t> handled;
   std::unique_ptr<MessageWindow> window;
@@ -111,12 +116,12 @@ TEST(MessageWindow, WindowDestroyedByItsOwnHandlerGetsNoFurtherCalls) {
   for (uint32_t id = 1; id <= 3; ++id) {
     window->Post(id, 0, 0, std::make_unique<CountingPayload>(live));
   }
-  RunAll(loop);
+  RunAll(*driver);
   EXPECT_EQ(handled, std::vector<uint32_t>{1});
   EXPECT_EQ(live, 0);
 }
 
-TEST(MessageWindow, DispatchPendingUntilQuitStopsAtTheMarker) {
+TEST_P(MessageWindowContract, DispatchPendingUntilQuitStopsAtTheMarker) {
   struct Case {
     const char* name;
     std::vector<int> before_run;  // ids posted, 0 standing for the quit marker
@@ -132,7 +137,8 @@ TEST(MessageWindow, DispatchPendingUntilQuitStopsAtTheMarker) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    PollMessageLoop loop;
+    const auto driver = NewDriver();
+    MessageLoop& loop = driver->loop();
     std::vector<int> handled;
     MessageWindow window(loop, [&](Message message) { handled.push_back(message.id); });
     for (int id : c.before_run) {
@@ -145,13 +151,14 @@ TEST(MessageWindow, DispatchPendingUntilQuitStopsAtTheMarker) {
     EXPECT_EQ(window.DispatchPendingUntilQuit(), c.found);
     EXPECT_EQ(handled, c.drained);
     handled.clear();
-    RunAll(loop);  // ordinary dispatch passes over the second marker
+    RunAll(*driver);  // ordinary dispatch passes over the second marker
     EXPECT_EQ(handled, c.later);
   }
 }
 
-TEST(MessageWindow, SendReturnsAfterTheHandlerRanOnTheLoopThread) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, SendReturnsAfterTheHandlerRanOnTheLoopThread) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   const std::thread::id loop_thread = std::this_thread::get_id();
   std::thread::id handler_thread;
   int value = 0;
@@ -165,7 +172,7 @@ TEST(MessageWindow, SendReturnsAfterTheHandlerRanOnTheLoopThread) {
     EXPECT_EQ(value, 42);  // the send orders the handler's writes before its return
     sent = true;
   });
-  EXPECT_TRUE(loop.RunUntil([&] { return sent.load(); }, kPatience));
+  EXPECT_TRUE(driver->RunUntil([&] { return sent.load(); }, kPatience));
   sender.join();
   EXPECT_EQ(handler_thread, loop_thread);
 
@@ -173,8 +180,9 @@ TEST(MessageWindow, SendReturnsAfterTheHandlerRanOnTheLoopThread) {
   EXPECT_EQ(value, 7);
 }
 
-TEST(MessageWindow, SendThatTimesOutIsWithdrawnAndFreed) {
-  PollMessageLoop loop;
+TEST_P(MessageWindowContract, SendThatTimesOutIsWithdrawnAndFreed) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
   std::atomic<int> live{0};
   int calls = 0;
   MessageWindow window(loop, [&](Message) { ++calls; });
@@ -183,14 +191,14 @@ TEST(MessageWindow, SendThatTimesOutIsWithdrawnAndFreed) {
   });
   sender.join();  // the loop is not running meanwhile
   EXPECT_EQ(live, 0);
-  RunAll(loop);
+  RunAll(*driver);
   EXPECT_EQ(calls, 0);
 }
 
-// Forwards to a PollMessageLoop and counts the posts, so a test can see a message queued.
+// Forwards to another loop and counts the posts, so a test can see a message queued.
 class CountingLoop final : public MessageLoop {
  public:
-  explicit CountingLoop(PollMessageLoop& inner) : inner_(inner) {}
+  explicit CountingLoop(MessageLoop& inner) : inner_(inner) {}
   void Post(Task task) override {
     inner_.Post(std::move(task));
     ++posts;
@@ -204,13 +212,14 @@ class CountingLoop final : public MessageLoop {
   std::atomic<int> posts{0};
 
  private:
-  PollMessageLoop& inner_;
+  MessageLoop& inner_;
 };
 
-TEST(MessageWindow, SendEndsUnhandledWhenItsMessageIsDroppedOrTheWindowGoes) {
+TEST_P(MessageWindowContract, SendEndsUnhandledWhenItsMessageIsDroppedOrTheWindowGoes) {
   for (const bool destroy : {false, true}) {
     SCOPED_TRACE(destroy ? "window destroyed" : "message dropped");
-    PollMessageLoop loop;
+    const auto driver = NewDriver();
+    MessageLoop& loop = driver->loop();
     CountingLoop counting(loop);
     std::atomic<int> live{0};
     int calls = 0;
@@ -235,10 +244,10 @@ TEST(MessageWindow, SendEndsUnhandledWhenItsMessageIsDroppedOrTheWindowGoes) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience / 2);
     EXPECT_FALSE(result);
     EXPECT_EQ(live, 0);
-    RunAll(loop);
+    RunAll(*driver);
     EXPECT_EQ(calls, 0);
   }
 }
 
 }  // namespace
-}  // namespace kestrova
+}  // namespace kestrova::testing

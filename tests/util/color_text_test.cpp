@@ -1,4 +1,4 @@
-#include "util/colors.h"
+#include "util/color_text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 TEST(TextToColor, NamesNumbersAndSpaces) {
   struct Case {
     std::string text;
-    Color color;
+    TColor color;
   } const cases[] = {
       {"clGreen", clGreen},
       {"CLGREEN", clGreen},
@@ -64,7 +64,7 @@ TEST(ColorToText, NamesFirstThenHexAndBothDirectionsAgree) {
   EXPECT_EQ(ColorToText(0xFF000019), "$FF000019");  // no system colour 25
   std::mt19937 random(5);
   for (int round = 0; round < 5000; ++round) {
-    const Color color = round < 64 ? (kSystemColorFlag | round) : random();
+    const TColor color = round < 64 ? (kSystemColorFlag | round) : random();
     EXPECT_EQ(TextToColor(ColorToText(color)), color) << std::hex << color;
   }
 }

@@ -1,0 +1,136 @@
+// The terminal's QTextEdit view under a stream of traffic lines: speed, and that its memory
+// stays flat once the line limit is reached.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cstdio>
+#include <string>
+
+#include "terminal/terminal_output.h"
+#include "terminal/widgets/text_edit_view.h"
+
+namespace kestrova {
+namespace {
+
+QApplication& App() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "kestrova_bench";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: tearing Qt down among the other statics at exit crashes.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+std::string TrafficLine() {
+  std::string line;
+  for (int i = 0; i < 64; ++i) line += static_cast<char>('0' + i % 64);
+  return line;
+}
+
+// Resident memory of this process in KiB.
+long ResidentKib() {
+  long pages = 0;
+  long resident = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return -1;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = -1;
+  std::fclose(statm);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// A shown terminal window with the limits and headers of the main window: the view above a
+// send line, which has the focus (nobody is reading the view, so it follows the newest text).
+struct ShownView {
+  ShownView() {
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(edit);
+    layout->addWidget(send_line);
+    window.resize(800, 640);
+    window.show();
+    send_line->setFocus();
+    QApplication::processEvents();
+    output.SetMaxLines(2100);
+    output.SetMaxChars(6553500);
+    output.SetShowOptions(vstsoShowLineCounts | vstsoShowTimes);
+  }
+
+  QApplication& app = App();  // before any widget
+  QWidget window;
+  QTextEdit* edit = new QTextEdit(&window);
+  QLineEdit* send_line = new QLineEdit(&window);
+  TextEditView view{*edit};
+  TerminalOutput output{&view};
+};
+
+// Lines arrive in receive events of range(0) lines each; the event loop turns between them,
+// which is when the widget lays out and paints.
+void BM_TextEditViewLines(benchmark::State& state) {
+  const int64_t lines_per_turn = state.range(0);
+  ShownView shown;
+  const std::string line = TrafficLine();
+  int64_t lines = 0;
+  for (auto _ : state) {
+    shown.output.AddText(line, VMurTerminal_ltInLine);
+    shown.output.EndLine();
+    if (++lines % lines_per_turn == 0) QApplication::processEvents();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextEditViewLines)
+    ->ArgName("lines_per_turn")
+    ->Arg(1)
+    ->Arg(10)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same while someone reads the view: it has the focus and shows older lines, which each
+// insertion must leave in place, also when the oldest lines are deleted.
+void BM_TextEditViewLinesWhileReading(benchmark::State& state) {
+  ShownView shown;
+  const std::string line = TrafficLine();
+  for (int i = 0; i < 1000; ++i) shown.output.AddLine(line, VMurTerminal_ltInLine);
+  shown.edit->setFocus();
+  shown.view.ScrollLines(-500);
+  int64_t lines = 0;
+  for (auto _ : state) {
+    shown.output.AddText(line, VMurTerminal_ltInLine);
+    shown.output.EndLine();
+    if (++lines % 10 == 0) QApplication::processEvents();
+  }
+  if (!shown.edit->hasFocus()) state.SkipWithError("the view lost the focus");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextEditViewLinesWhileReading)->Unit(benchmark::kMicrosecond);
+
+// One run of a million lines; the counters are the measurement.
+void BM_TextEditViewMemory(benchmark::State& state) {
+  constexpr int kEarlyLines = 10000;
+  constexpr int kAllLines = 1000000;
+  ShownView shown;
+  const std::string line = TrafficLine();
+  long early = 0;
+  for (auto _ : state) {
+    for (int i = 1; i <= kAllLines; ++i) {
+      shown.output.AddText(line, VMurTerminal_ltInLine);
+      shown.output.EndLine();
+      if (i % 1000 == 0) QApplication::processEvents();
+      if (i == kEarlyLines) early = ResidentKib();
+    }
+  }
+  const long late = ResidentKib();
+  state.counters["rss_10k_lines_KiB"] = static_cast<double>(early);
+  state.counters["rss_1M_lines_KiB"] = static_cast<double>(late);
+  state.counters["rss_growth"] = static_cast<double>(late) / static_cast<double>(early);
+  state.counters["view_lines"] = shown.view.LineCount();
+  state.SetItemsProcessed(state.iterations() * kAllLines);
+}
+BENCHMARK(BM_TextEditViewMemory)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace kestrova

@@ -1,0 +1,53 @@
+// The program: the main window on a Qt application. --help and --version answer without a
+// display.
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+#include "appinfo/version_info.h"
+#include "monitor/widgets/main_window.h"
+#include "platform/widgets/qt_message_loop.h"
+#include "util/unhandled_exception.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: kestrova [options]\n"
+    "Traffic monitor and terminal for serial lines and their network equivalents.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Qt's own options (-platform, -display ...) are accepted as well.\n";
+
+void PrintVersion() {
+  kestrova::TFileVersionInfo info(nullptr);
+  std::printf("%s %s\n%s\n", info.ProductName().c_str(), info.ProductVersion().c_str(),
+              info.CompanyName().c_str());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      PrintVersion();
+      return 0;
+    }
+  }
+  QApplication application(argc, argv);
+  kestrova::QtMessageLoop loop(kestrova::ReportUnhandledException);
+  kestrova::SetMainLoop(&loop);
+  int result = 0;
+  {
+    kestrova::TForm1 form;
+    form.show();
+    result = QApplication::exec();
+  }
+  kestrova::SetMainLoop(nullptr);
+  return result;
+}

@@ -1,0 +1,66 @@
+#include "monitor/traffic_display.h"
+
+#include "util/tick_math.h"
+
+namespace kestrova {
+namespace {
+
+constexpr VMurTerminal_LineType kLogLineType[] = {
+    VMurTerminal_lt_NoType,    // end of line
+    VMurTerminal_ltInLine,     // port 1
+    VMurTerminal_ltMinusGrey,  // sent
+    VMurTerminal_ltInLine,     // port 2
+    VMurTerminal_ltExtra,      // messages
+};
+
+}  // namespace
+
+TrafficDisplay::TrafficDisplay(TerminalOutput& terminal, RoleOf role_of, uint32_t start_time)
+    : terminal_(terminal), role_of_(std::move(role_of)), last_data_time_(start_time) {}
+
+void TrafficDisplay::WriteLog(LogKind kind, std::string_view text) {
+  if (logger_ != nullptr) logger_->logData(kLogLineType[static_cast<int>(kind)], text, false);
+}
+
+void TrafficDisplay::EndLine() {
+  WriteLog(LogKind::kEndOfLine, "");
+  terminal_.EndLine();
+}
+
+void TrafficDisplay::EndLineAfterPause(uint32_t the_time) {
+  const int timeout = options_.packet_timeout_ms;
+  if (timeout > 0 && TimeElapsed(last_data_time_, static_cast<uint32_t>(timeout), the_time)) {
+    EndLine();
+  }
+}
+
+VMurTerminal_LineType TrafficDisplay::ReceivedLineType(ChannelKey channel) const {
+  const ChannelRole role = role_of_(channel);
+  const ChannelMode mode = options_.mode;
+  const bool hex = options_.protocol == Protocol::kHex;
+  const bool network = (role == ChannelRole::kNil && mode == ChannelMode::kTcpClient) ||
+                       (role == ChannelRole::kTcpClient && mode == ChannelMode::kTcpServer) ||
+                       (role == ChannelRole::kNil && mode == ChannelMode::kUdpClient) ||
+                       (role == ChannelRole::kUdpClient && mode == ChannelMode::kUdpServer);
+  if (network) return hex ? VMurTerminal_ltBinPlusGrey : VMurTerminal_ltPlusGrey;
+  if (role == ChannelRole::kPort2) return hex ? VMurTerminal_ltOutBin : VMurTerminal_ltOutLine;
+  return hex ? VMurTerminal_ltInBin : VMurTerminal_ltInLine;
+}
+
+void TrafficDisplay::ShowReceived(VMurGeneralDistributor& sender, ChannelKey channel,
+                                  uint32_t the_time, std::string_view data, bool packet_ended) {
+  EndLineAfterPause(the_time);
+  if (!data.empty()) {
+    const ChannelRole role = role_of_(channel);
+    if (options_.log_port1 && (role == ChannelRole::kPort1 || role == ChannelRole::kNil)) {
+      WriteLog(LogKind::kPort1, data);
+    }
+    if (options_.log_port2 && role == ChannelRole::kPort2) WriteLog(LogKind::kPort2, data);
+  }
+  last_data_time_ = the_time;
+  if (!options_.stop) terminal_.AddText(data, ReceivedLineType(channel));
+  terminal_.HighlightLine(sender.GetFilterColor(VMurGeneralDistributor::kReceive, channel));
+  if (packet_ended) EndLine();
+}
+
+}  // namespace kestrova

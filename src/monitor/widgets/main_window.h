@@ -1,0 +1,90 @@
+// TForm1, the main window: the two ports' rows, the protocol choice, the packet and logging
+// options, and the components that carry the traffic from the ports to the terminal and log.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "distribution/top_distributor.h"
+#include "monitor/framers.h"
+#include "monitor/traffic_display.h"
+#include "util/component.h"
+#include "util/timer.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace kestrova {
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  VMurTopDistributor& Distributor() { return *VMurTopDistributor1; }
+  TrafficDisplay& Display() { return *display_; }
+  uint8_t FrameDelimiter() const { return frame_delimiter_; }
+  int SkipByte() const { return skip_byte_; }
+
+ private:
+  void CreateShapes();
+  void CreatePortRows();
+  void CreateOptionControls();
+  void CreateMenusAndTabOrder();
+  void CreateComponents();
+
+  // Handlers.
+  void VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec);
+  void VMurTopDistributor1AdvancedRecvTransfer(VMurGeneralDistributor* sender, ChannelKey channel,
+                                               uint32_t the_time, std::string_view bytes,
+                                               VMurGeneralDistributor* lowest);
+  void EditHexDelimChange();
+  void EditSkipByteChange();
+  void OptionsChanged();
+  ChannelRole RoleOf(ChannelKey channel) const;
+
+  // The window's components, owned by the form as the other components are.
+  Component components_{nullptr};
+  Timer* Timer1 = nullptr;
+  VMurTopDistributor* VMurTopDistributor1 = nullptr;
+  std::unique_ptr<TerminalOutput> terminal_output_;
+  std::unique_ptr<TrafficDisplay> display_;
+  uint8_t frame_delimiter_ = kDefaultFrameDelimiter;
+  int skip_byte_ = -1;
+
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  QComboBox* ComboPort1 = nullptr;
+  QComboBox* ComboPort2 = nullptr;
+  QComboBox* ComboBaud1 = nullptr;
+  QComboBox* ComboBaud2 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* EditFilename = nullptr;
+  QLineEdit* EditFile1 = nullptr;
+  QLineEdit* EditSkipByte = nullptr;
+  QLineEdit* EditHexDelim = nullptr;
+  QLineEdit* EditTimeout = nullptr;
+  QCheckBox* CheckLog1 = nullptr;
+  QCheckBox* CheckLog2 = nullptr;
+  QCheckBox* CheckLogTimes = nullptr;
+  QCheckBox* CheckStop = nullptr;
+  QGroupBox* RGroupProto = nullptr;
+  QButtonGroup* proto_buttons_ = nullptr;
+  QFrame* Shape1 = nullptr;
+  QMenu* PMenuCommSignals = nullptr;
+};
+
+}  // namespace kestrova

@@ -1,0 +1,24 @@
+// Merges a registry export (a .reg file made by a registry editor or by this program) into the
+// hives: keys under HKEY_CURRENT_USER go to the per-user hive, keys under HKEY_LOCAL_MACHINE to
+// the machine-wide one. Deletions in the export ([-key], "name"=-) are applied too.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrova {
+
+struct RegImportResult {
+  bool ok = true;
+  std::string message;  // what was imported, skipped or failed, for the user
+  size_t user_changes = 0;
+  size_t machine_changes = 0;
+  size_t skipped_changes = 0;  // under roots this program does not keep
+};
+
+// A file that cannot be read or parsed changes nothing.
+RegImportResult ImportRegFile(const std::string& path);
+RegImportResult ImportRegText(std::string_view bytes);
+
+}  // namespace kestrova

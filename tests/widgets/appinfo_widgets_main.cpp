@@ -1,0 +1,12 @@
+// Runs the settings widgets' tests inside one QApplication, offscreen unless CTest chose
+// another platform (test discovery runs the binary without CTest's environment).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
