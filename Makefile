@@ -2,7 +2,7 @@
 # and run every test). Both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run test sanitize bench format clean
+.PHONY: deps run test sanitize tsan-serial bench format clean
 
 deps:
 	@scripts/install-deps
@@ -23,6 +23,13 @@ sanitize: deps
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize
 
+# The serial port's worker threads and their tests under ThreadSanitizer.
+tsan-serial: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS) --target serial_tests serial_enumeration_tests \
+	  fuzz_serial_config
+	ctest --preset tsan -L serial
+
 bench: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target kestrova_bench
@@ -32,4 +39,4 @@ format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf build build-debug build-sanitize
+	rm -rf build build-debug build-sanitize build-tsan

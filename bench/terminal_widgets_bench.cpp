@@ -12,21 +12,14 @@
 #include <cstdio>
 #include <string>
 
+#include "shown_terminal_view.h"
 #include "terminal/terminal_output.h"
 #include "terminal/widgets/text_edit_view.h"
 
 namespace kestrova {
 namespace {
 
-QApplication& App() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "kestrova_bench";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: tearing Qt down among the other statics at exit crashes.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using bench::ShownView;
 
 std::string TrafficLine() {
   std::string line;
@@ -44,30 +37,6 @@ long ResidentKib() {
   std::fclose(statm);
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
-
-// A shown terminal window with the limits and headers of the main window: the view above a
-// send line, which has the focus (nobody is reading the view, so it follows the newest text).
-struct ShownView {
-  ShownView() {
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(edit);
-    layout->addWidget(send_line);
-    window.resize(800, 640);
-    window.show();
-    send_line->setFocus();
-    QApplication::processEvents();
-    output.SetMaxLines(2100);
-    output.SetMaxChars(6553500);
-    output.SetShowOptions(vstsoShowLineCounts | vstsoShowTimes);
-  }
-
-  QApplication& app = App();  // before any widget
-  QWidget window;
-  QTextEdit* edit = new QTextEdit(&window);
-  QLineEdit* send_line = new QLineEdit(&window);
-  TextEditView view{*edit};
-  TerminalOutput output{&view};
-};
 
 // Lines arrive in receive events of range(0) lines each; the event loop turns between them,
 // which is when the widget lays out and paints.

@@ -7,6 +7,8 @@
 #include "appinfo/version_info.h"
 #include "monitor/widgets/main_window.h"
 #include "platform/widgets/qt_message_loop.h"
+#include "serial/serial_com_handler.h"
+#include "serial/widgets/serial_settings_dialog.h"
 #include "util/unhandled_exception.h"
 
 namespace {
@@ -42,10 +44,14 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   kestrova::QtMessageLoop loop(kestrova::ReportUnhandledException);
   kestrova::SetMainLoop(&loop);
+  // Serial ports show their settings dialog; distributors that make their own ComHandler make
+  // a serial port.
+  kestrova::InstallSerialSettingsDialog();
+  kestrova::InstallSerialComHandler();
   int result = 0;
   {
     kestrova::TForm1 form;
-    form.show();
+    if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }
   kestrova::SetMainLoop(nullptr);

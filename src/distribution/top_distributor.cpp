@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "distribution/automatic_com_handler.h"
 #include "platform/tick.h"
 #include "util/diagnostic_notice.h"
 
@@ -48,6 +49,13 @@ void VMurTopDistributor::Loaded() {
     timer->SetInterval(kAutomaticTimerInterval);
     SetTimer(timer);
     owns_timer_ = true;
+  }
+  if (com_handler_ == nullptr) {
+    if (VMurCommunicationComponent* handler = CreateAutomaticComHandler(this)) {
+      handler->SetName("VMurCOMHandler");
+      SetComHandler(handler);
+      owns_com_handler_ = true;
+    }
   }
 }
 

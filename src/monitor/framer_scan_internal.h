@@ -8,12 +8,21 @@
 
 namespace kestrova {
 
+// What a scan is worth when bytes left the head without a claim (a buffer bounded by the
+// distributor): framers whose packet ends do not depend on where the head is go on from where
+// they stopped; the others start afresh.
+enum class HeadMove { kRestart, kContinue };
+
 // The buffer as a framer sees it, and its scan state. A scan that belongs to another framer
 // (or other settings), to another head, or that points outside the bytes starts afresh.
 class FramerScan {
  public:
-  FramerScan(VMurDistributor_ChannelRecord& rec, uint32_t owner)
+  FramerScan(VMurDistributor_ChannelRecord& rec, uint32_t owner,
+             HeadMove head_move = HeadMove::kRestart)
       : bytes_(rec.Buffer->View()), head_(rec.Buffer->StreamOffset()), scan_(rec.Scan) {
+    const bool head_moved_within =
+        head_move == HeadMove::kContinue && scan_.head < head_ && head_ <= scan_.next;
+    if (head_moved_within) scan_.head = head_;
     if (scan_.owner != owner || scan_.head != head_ || scan_.next < head_ ||
         scan_.next > head_ + bytes_.size()) {
       scan_ = DecodeScan{owner, head_, head_, {}};
@@ -29,6 +38,8 @@ class FramerScan {
   int64_t& value(int i) { return scan_.values[i]; }
   // The next call continues at index `i` (with the values as they are then).
   void StopAt(size_t i) { scan_.next = head_ + i; }
+  // The next call starts afresh.
+  void Forget() { scan_.owner = 0; }
 
  private:
   std::string_view bytes_;

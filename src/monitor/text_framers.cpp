@@ -7,7 +7,7 @@
 namespace kestrova {
 
 void FrameBase64(VMurDistributor_ChannelRecord& rec) {
-  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kBase64)));
+  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kBase64)), HeadMove::kContinue);
   size_t i = std::max<size_t>(scan.next(), 1);
   for (; i < scan.size(); ++i) {
     if (scan.at(i) >= 0x80) {
@@ -20,7 +20,7 @@ void FrameBase64(VMurDistributor_ChannelRecord& rec) {
 }
 
 void FrameText(VMurDistributor_ChannelRecord& rec) {
-  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kText)));
+  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kText)), HeadMove::kContinue);
   size_t i = std::max<size_t>(scan.next(), 1);
   for (; i < scan.size(); ++i) {
     if (IsLineEnd(scan.at(i - 1)) && !IsLineEnd(scan.at(i))) {
@@ -33,7 +33,8 @@ void FrameText(VMurDistributor_ChannelRecord& rec) {
 }
 
 void FrameTextRN(VMurDistributor_ChannelRecord& rec, uint8_t delimiter) {
-  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kTextRN), delimiter));
+  FramerScan scan(rec, FramerOwner(static_cast<int>(Protocol::kTextRN), delimiter),
+                  HeadMove::kContinue);
   size_t i = std::max<size_t>(scan.next(), 1);
   for (; i < scan.size(); ++i) {
     if (scan.at(i) == '\n' || scan.at(i) == delimiter) {

@@ -30,8 +30,10 @@ struct Framed {
 using Decoder = std::function<void(VMurDistributor_ChannelRecord&)>;
 
 // Feeds the blocks through a distribution chain whose decode handler is `decode`.
-Framed FrameBlocks(const Decoder& decode, const std::vector<std::string>& blocks) {
+Framed FrameBlocks(const Decoder& decode, const std::vector<std::string>& blocks,
+                   size_t keep_limit = VMurTopDistributor::kDefaultKeepTransferredLimit) {
   VMurTopDistributor top(nullptr);
+  top.SetKeepTransferredLimit(keep_limit);
   Framed framed;
   top.OnAdvancedComDecode() = [&decode](VMurGeneralDistributor*, ChannelKey,
                                         VMurDistributor_ChannelRecord* rec,

@@ -71,6 +71,7 @@ TEST_F(MainWindow, HasItsDesignedCaptionSizeAndControls) {
                             "ShapeDSR2", "ShapeRing2", "ShapeDCD2", "Shape1"}) {
     EXPECT_NE(window->findChild<QWidget*>(shape), nullptr) << shape;
   }
+  EXPECT_EQ(window->AppInfo().AppName(), "KestTerminal");
   QAction* save = Find<QAction>("ItemSave");
   EXPECT_EQ(save->shortcut(), QKeySequence(Qt::Key_F2));
 }

@@ -74,6 +74,13 @@ void TForm1::CreateComponents() {
              std::string_view bytes, VMurGeneralDistributor* lowest, bool) {
         VMurTopDistributor1AdvancedRecvTransfer(sender, channel, the_time, bytes, lowest);
       };
+  VMurAppInfo1 = new VMurAppInfo(&components_);
+  VMurAppInfo1->BeginLoading();
+  VMurAppInfo1->SetName("VMurAppInfo1");
+  VMurAppInfo1->SetAppName("KestTerminal");
+  VMurAppInfo1->SetRegistryPath("Software\\MUR s.r.o.\\");
+  app_info_forms_ = new AppInfoForms(this);
+  VMurAppInfo1->SetGui(app_info_forms_);
   for (Component* component : components_.Components()) component->Loaded();
   components_.Loaded();
 

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "appinfo/mur_app_info.h"
+#include "appinfo/widgets/app_info_forms.h"
 #include "distribution/top_distributor.h"
 #include "monitor/framers.h"
 #include "monitor/traffic_display.h"
@@ -33,6 +35,9 @@ class TForm1 : public QWidget {
 
   VMurTopDistributor& Distributor() { return *VMurTopDistributor1; }
   TrafficDisplay& Display() { return *display_; }
+  VMurAppInfo& AppInfo() { return *VMurAppInfo1; }
+  // False when a splash form shows the main form once it goes.
+  bool ApplicationShowsMainForm() const { return app_info_forms_->ApplicationShowsMainForm(); }
   uint8_t FrameDelimiter() const { return frame_delimiter_; }
   int SkipByte() const { return skip_byte_; }
 
@@ -57,6 +62,8 @@ class TForm1 : public QWidget {
   Component components_{nullptr};
   Timer* Timer1 = nullptr;
   VMurTopDistributor* VMurTopDistributor1 = nullptr;
+  VMurAppInfo* VMurAppInfo1 = nullptr;
+  AppInfoForms* app_info_forms_ = nullptr;
   std::unique_ptr<TerminalOutput> terminal_output_;
   std::unique_ptr<TrafficDisplay> display_;
   uint8_t frame_delimiter_ = kDefaultFrameDelimiter;

@@ -1,0 +1,52 @@
+// A shown terminal view on an offscreen Qt application, with the main window's limits and
+// headers, for the benchmarks of everything that ends in the terminal.
+#pragma once
+
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "terminal/terminal_output.h"
+#include "terminal/widgets/text_edit_view.h"
+
+namespace kestrova::bench {
+
+inline QApplication& App() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "kestrova_bench";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: tearing Qt down among the other statics at exit crashes.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// A shown terminal window with the limits and headers of the main window: the view above a
+// send line, which has the focus (nobody is reading the view, so it follows the newest text).
+struct ShownView {
+  ShownView() {
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(edit);
+    layout->addWidget(send_line);
+    window.resize(800, 640);
+    window.show();
+    send_line->setFocus();
+    QApplication::processEvents();
+    output.SetMaxLines(2100);
+    output.SetMaxChars(6553500);
+    output.SetShowOptions(vstsoShowLineCounts | vstsoShowTimes);
+  }
+
+  QApplication& app = App();  // before any widget
+  QWidget window;
+  QTextEdit* edit = new QTextEdit(&window);
+  QLineEdit* send_line = new QLineEdit(&window);
+  TextEditView view{*edit};
+  TerminalOutput output{&view};
+};
+
+}  // namespace kestrova::bench

@@ -1,0 +1,33 @@
+#include "serial/widgets/port_combo.h"
+
+#include "serial/port_combo_items.h"
+#include "serial/port_enumeration.h"
+#include "util/widgets/combo_text.h"
+
+namespace kestrova {
+
+bool FillPortCombo(QComboBox* combo, const std::vector<std::string>& names,
+                   const std::string& comm_port) {
+  const QString remembered = combo->currentText();
+  const std::vector<std::string> items = PortComboItems(names, comm_port);
+  if (combo->count() == static_cast<int>(items.size())) {
+    for (int i = 0; i < combo->count(); ++i) {
+      const QString item = QString::fromStdString(items[i]);
+      if (combo->itemText(i) != item) combo->setItemText(i, item);
+    }
+  } else {
+    combo->clear();
+    for (const std::string& item : items) combo->addItem(QString::fromStdString(item));
+  }
+  if (combo->hasFocus()) return true;
+  if (combo->currentText() != remembered) return SelectComboText(combo, remembered);
+  return true;
+}
+
+bool FillPortCombo(QComboBox* combo, const std::string& comm_port) {
+  std::vector<std::string> names;
+  ListCommPorts(names, nullptr);
+  return FillPortCombo(combo, names, comm_port);
+}
+
+}  // namespace kestrova
