@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTextEdit>
 #include <QToolButton>
 #include <algorithm>
 
@@ -130,6 +131,23 @@ TEST_F(MainWindow, ProtocolAndTimeoutReachTheReceivePath) {
                                                    bool&) { packets.emplace_back(data); };
   window->Distributor().ComReceive(nullptr, nullptr, "\x7E\x01\x02\x7E\x7E\x03\x7E\x7E\x04");
   EXPECT_EQ(packets, (std::vector<std::string>{"\x7E\x01\x02\x7E", "\x7E\x03\x7E"}));
+}
+
+TEST_F(MainWindow, ReceivedTextReachesTheTerminalViewLineByLine) {
+  Object port1;
+  window->Distributor().ComReceive(nullptr, &port1, "hello\r\nwor");
+  window->Distributor().ComReceive(nullptr, &port1, "ld\r\nx");
+  loop.RunFor(std::chrono::milliseconds(100));  // the view lays out once per screen refresh
+  QTextEdit* view = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (view == nullptr) view = top->findChild<QTextEdit*>();
+  }
+  ASSERT_NE(view, nullptr);
+  const QString text = view->toPlainText();
+  EXPECT_TRUE(text.contains("hello")) << text.toStdString();
+  EXPECT_TRUE(text.contains("world")) << text.toStdString();
+  EXPECT_LT(text.indexOf("hello"), text.indexOf("world"));
+  window->Distributor().DeleteChannel(&port1);
 }
 
 }  // namespace

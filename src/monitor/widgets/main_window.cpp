@@ -8,6 +8,7 @@
 
 #include "monitor/entry_values.h"
 #include "platform/tick.h"
+#include "terminal/widgets/main_terminal.h"
 
 namespace kestrova {
 namespace {
@@ -81,12 +82,13 @@ void TForm1::CreateComponents() {
   VMurAppInfo1->SetRegistryPath("Software\\MUR s.r.o.\\");
   app_info_forms_ = new AppInfoForms(this);
   VMurAppInfo1->SetGui(app_info_forms_);
+  // After the settings component, so that the history is stored before that goes.
+  VMurTerminal1 = CreateMainTerminal(&components_, this, VMurAppInfo1).terminal;
   for (Component* component : components_.Components()) component->Loaded();
   components_.Loaded();
 
-  terminal_output_ = std::make_unique<TerminalOutput>(nullptr);
   display_ = std::make_unique<TrafficDisplay>(
-      *terminal_output_, [this](ChannelKey channel) { return RoleOf(channel); }, TickCount());
+      VMurTerminal1->Output(), [this](ChannelKey channel) { return RoleOf(channel); }, TickCount());
 }
 
 ChannelRole TForm1::RoleOf(ChannelKey channel) const {

@@ -10,6 +10,7 @@
 #include "distribution/top_distributor.h"
 #include "monitor/framers.h"
 #include "monitor/traffic_display.h"
+#include "terminal/mur_terminal.h"
 #include "util/component.h"
 #include "util/timer.h"
 
@@ -36,6 +37,7 @@ class TForm1 : public QWidget {
   VMurTopDistributor& Distributor() { return *VMurTopDistributor1; }
   TrafficDisplay& Display() { return *display_; }
   VMurAppInfo& AppInfo() { return *VMurAppInfo1; }
+  VMurTerminal& Terminal() { return *VMurTerminal1; }
   // False when a splash form shows the main form once it goes.
   bool ApplicationShowsMainForm() const { return app_info_forms_->ApplicationShowsMainForm(); }
   uint8_t FrameDelimiter() const { return frame_delimiter_; }
@@ -64,7 +66,7 @@ class TForm1 : public QWidget {
   VMurTopDistributor* VMurTopDistributor1 = nullptr;
   VMurAppInfo* VMurAppInfo1 = nullptr;
   AppInfoForms* app_info_forms_ = nullptr;
-  std::unique_ptr<TerminalOutput> terminal_output_;
+  VMurTerminal* VMurTerminal1 = nullptr;
   std::unique_ptr<TrafficDisplay> display_;
   uint8_t frame_delimiter_ = kDefaultFrameDelimiter;
   int skip_byte_ = -1;
