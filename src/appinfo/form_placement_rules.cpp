@@ -6,16 +6,6 @@
 
 namespace kestrova {
 
-PlacementRect ClipToWorkArea(PlacementRect form, const PlacementRect& area) {
-  form.width = std::min(form.width, area.width);
-  form.height = std::min(form.height, area.height);
-  form.left = std::min(form.left, area.left + area.width - form.width);
-  form.top = std::min(form.top, area.top + area.height - form.height);
-  form.left = std::max(form.left, area.left);
-  form.top = std::max(form.top, area.top);
-  return form;
-}
-
 std::string JoinZOrder(const std::vector<std::string>& names_top_first) {
   std::string text;
   for (const std::string& name : names_top_first) {

@@ -1,6 +1,6 @@
-// The decisions of form placement that need no window: fitting a never-saved form into the
-// work area, the "ZOrder" list, the names a save leaves out, and what a stored "WindowState"
-// means.
+// The decisions of form placement that need no window: the "ZOrder" list, the names a save
+// leaves out, and what a stored "WindowState" means. A never-saved form is fitted into the work
+// area with FitRectToArea (util/screen_fit.h).
 #pragma once
 
 #include <string>
@@ -8,19 +8,6 @@
 #include <vector>
 
 namespace kestrova {
-
-struct PlacementRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-
-  friend bool operator==(const PlacementRect&, const PlacementRect&) = default;
-};
-
-// Shrinks the form to the area, moves it left and up until its right and bottom edges are
-// inside, then right and down until its left and top edges are.
-PlacementRect ClipToWorkArea(PlacementRect form, const PlacementRect& area);
 
 // "Form1|VMurTerminal1_Form": the form names from the topmost down.
 std::string JoinZOrder(const std::vector<std::string>& names_top_first);

@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "util/screen_fit.h"
+
 namespace kestrova {
 
-void PrintTo(const PlacementRect& r, std::ostream* os) {
+void PrintTo(const Rect& r, std::ostream* os) {
   *os << "(" << r.left << ", " << r.top << ", " << r.width << " x " << r.height << ")";
 }
 
@@ -14,11 +16,11 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(FormPlacementRulesTest, ClipToWorkArea) {
-  const PlacementRect area{0, 30, 1000, 700};  // a panel at the top
+  const Rect area{0, 30, 1000, 700};  // a panel at the top
   const struct {
     const char* what;
-    PlacementRect form;
-    PlacementRect expected;
+    Rect form;
+    Rect expected;
   } cases[] = {
       {"inside stays", {10, 40, 300, 200}, {10, 40, 300, 200}},
       {"larger than the area shrinks", {-50, 0, 1600, 1200}, {0, 30, 1000, 700}},
@@ -28,11 +30,10 @@ TEST(FormPlacementRulesTest, ClipToWorkArea) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(ClipToWorkArea(c.form, area), c.expected);
+    EXPECT_EQ(FitRectToArea(c.form, area), c.expected);
   }
   // An area that does not start at the origin, as on a second screen.
-  EXPECT_EQ(ClipToWorkArea({0, 0, 400, 300}, {1920, 0, 1280, 1024}),
-            (PlacementRect{1920, 0, 400, 300}));
+  EXPECT_EQ(FitRectToArea({0, 0, 400, 300}, {1920, 0, 1280, 1024}), (Rect{1920, 0, 400, 300}));
 }
 
 TEST(FormPlacementRulesTest, ZOrderText) {

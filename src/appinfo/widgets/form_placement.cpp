@@ -15,6 +15,7 @@
 #include "appinfo/widgets/form_list.h"
 #include "appinfo/widgets/window_stacking.h"
 #include "util/ascii.h"
+#include "util/screen_fit.h"
 
 namespace kestrova {
 namespace {
@@ -50,7 +51,7 @@ QRect NormalRect(const QWidget* form) {
   return rect.isValid() ? rect : form->geometry();
 }
 
-PlacementRect ToPlacement(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+Rect ToPlacement(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
 // Forms topmost first: those with a window by stacking order, then the others as collected.
 QList<QWidget*> StackingOrder(const QList<QWidget*>& forms) {
@@ -107,7 +108,7 @@ void SaveForm(RegistryIniFile& ini, const QWidget* form) {
   }
 }
 
-bool OnSomeScreen(const PlacementRect& r) {
+bool OnSomeScreen(const Rect& r) {
   QRect rect(r.left, r.top, r.width, r.height);
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (screen->availableGeometry().intersects(rect)) return true;
@@ -127,7 +128,7 @@ void RestoreForm(const RegistryIniFile& ini, QWidget* form, const VMurAppInfo& i
   bool saved_before = ini.ValueExists(name, "WindowState");
   int show_command = ini.ReadInteger(name, "WindowState", ShowCommandOf(StateOf(form)));
   QRect current = docked ? QRect(QPoint(), UndockedSize(form)) : NormalRect(form);
-  PlacementRect rect = ToPlacement(current);
+  Rect rect = ToPlacement(current);
   bool all = info.ResizeNonresizeable();
   bool bordered = !(form->windowFlags() & Qt::FramelessWindowHint);
   bool sizeable = form->minimumSize() != form->maximumSize();
@@ -147,7 +148,7 @@ void RestoreForm(const RegistryIniFile& ini, QWidget* form, const VMurAppInfo& i
   // A form never saved, or saved on a screen that is gone, is fitted to the primary screen.
   if (QScreen* primary = QGuiApplication::primaryScreen();
       primary != nullptr && (!saved_before || (!docked && !OnSomeScreen(rect)))) {
-    rect = ClipToWorkArea(rect, ToPlacement(primary->availableGeometry()));
+    rect = FitRectToArea(rect, ToPlacement(primary->availableGeometry()));
   }
 
   if (docked) {
