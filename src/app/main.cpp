@@ -51,9 +51,11 @@ int main(int argc, char* argv[]) {
   int result = 0;
   {
     kestrova::TForm1 form;
-    // The terminal window may still be open: closing the main window ends the program.
-    QObject::connect(&form, &kestrova::TForm1::Closed, &application, &QApplication::quit,
-                     Qt::QueuedConnection);
+    // Closing the main window ends the program. Not quit(): that asks every window to close,
+    // and the terminal window declines (it minimises instead).
+    QObject::connect(
+        &form, &kestrova::TForm1::Closed, &application, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }
