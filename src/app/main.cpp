@@ -51,6 +51,9 @@ int main(int argc, char* argv[]) {
   int result = 0;
   {
     kestrova::TForm1 form;
+    // The terminal window may still be open: closing the main window ends the program.
+    QObject::connect(&form, &kestrova::TForm1::Closed, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
     if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }

@@ -2,6 +2,12 @@
 
 namespace kestrova {
 
+const char* ProtocolName(Protocol protocol) {
+  static const char* const kNames[kProtocolCount] = {"Hex",    "Base64", "Text",
+                                                     "TextRN", "Fatek",  "A4A3"};
+  return kNames[static_cast<int>(protocol)];
+}
+
 void Frame(Protocol protocol, uint8_t delimiter, VMurDistributor_ChannelRecord& rec) {
   switch (protocol) {
     case Protocol::kHex:

@@ -12,6 +12,10 @@ namespace kestrova {
 
 // The items of the protocol choice, in their order.
 enum class Protocol : int { kHex = 0, kBase64 = 1, kText = 2, kTextRN = 3, kFatek = 4, kA4A3 = 5 };
+inline constexpr int kProtocolCount = 6;
+
+// The protocol's name as the protocol choice shows it and the settings store it.
+const char* ProtocolName(Protocol protocol);
 
 inline constexpr uint8_t kDefaultFrameDelimiter = 0x7E;
 

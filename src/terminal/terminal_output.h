@@ -38,6 +38,7 @@ class TerminalOutput {
   TerminalOutput(const TerminalOutput&) = delete;
   TerminalOutput& operator=(const TerminalOutput&) = delete;
 
+  RichView* View() const { return view_; }
   void SetView(RichView* view) { view_ = view; }
 
   // `view_line_type` VMurTerminal_lt_NoType leaves the view alone, `log_line_type`

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -15,37 +16,15 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "platform/widgets/qt_message_loop.h"
+#include "main_window_fixture.h"
+#include "support/terminal_view_cases.h"
 
 namespace kestrova {
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::MainWindowFixture {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "main_window_test";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
-  MainWindow() {
-    SetMainLoop(&loop);
-    window = std::make_unique<TForm1>();
-  }
-  ~MainWindow() override {
-    window.reset();
-    SetMainLoop(nullptr);
-  }
-
-  template <class T>
-  T* Find(const char* name) {
-    T* control = window->findChild<T*>(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-
-  QtMessageLoop loop{[](const std::exception& e) { ADD_FAILURE() << e.what(); }};
-  std::unique_ptr<TForm1> window;
+  MainWindow() { OpenWindow(); }
 };
 
 TEST_F(MainWindow, HasItsDesignedCaptionSizeAndControls) {
@@ -148,6 +127,110 @@ TEST_F(MainWindow, ReceivedTextReachesTheTerminalViewLineByLine) {
   EXPECT_TRUE(text.contains("world")) << text.toStdString();
   EXPECT_LT(text.indexOf("hello"), text.indexOf("world"));
   window->Distributor().DeleteChannel(&port1);
+}
+
+class MainWindowSettings : public test::MainWindowFixture {
+ protected:
+  bool RadioChecked(const char* text) {
+    for (QRadioButton* radio : Find<QGroupBox>("RGroupProto")->findChildren<QRadioButton*>()) {
+      if (radio->text() == text) return radio->isChecked();
+    }
+    ADD_FAILURE() << "no protocol " << text;
+    return false;
+  }
+};
+
+TEST_F(MainWindowSettings, StartFromNothingAndStoreEveryValueOnClosing) {
+  OpenWindow();
+  EXPECT_TRUE(RadioChecked("Text"));
+  EXPECT_EQ(Find<QLineEdit>("EditTimeout")->text(), "100");
+  EXPECT_EQ(Find<QLineEdit>("EditFilename")->text(), "Pokusy_%1.rtf");
+  EXPECT_EQ(Find<QLineEdit>("EditFile1")->text(), "1");
+  EXPECT_EQ(window->FrameDelimiter(), 0x7E);
+  EXPECT_EQ(window->SkipByte(), -1);
+  EXPECT_EQ(Find<QComboBox>("ComboBaud1")->currentText(), "57600");
+  EXPECT_EQ(Find<QComboBox>("ComboPort1")->currentText(), "COM1");
+  EXPECT_EQ(Find<QComboBox>("ComboPort2")->currentText(), "COM1");
+
+  window->close();
+  const std::string log_file = LogPath().string();
+  const std::pair<const char*, const char*> expected[] = {{"Protocol", "Text"},
+                                                          {"PacketTimeout", "100"},
+                                                          {"Filename", "Pokusy_%1.rtf"},
+                                                          {"FileMacro1", "1"},
+                                                          {"HexDelim", "7E"},
+                                                          {"SkipByte", ""},
+                                                          {"LogCom1", "0"},
+                                                          {"LogCom2", "0"},
+                                                          {"LogTimes", "0"},
+                                                          {"LogFile", log_file.c_str()}};
+  for (const auto& [name, value] : expected) EXPECT_EQ(Stored(name), value) << name;
+  EXPECT_EQ(Stored("Port1").substr(0, 15), "\"COM1\",\"57600\",");
+  EXPECT_EQ(Stored("Port2").substr(0, 15), "\"COM1\",\"57600\",");
+}
+
+TEST_F(MainWindowSettings, StoredValuesComeBackAndChangesAreStored) {
+  Store("Protocol", "Fatek");
+  Store("PacketTimeout", "250");
+  Store("HexDelim", "0D");
+  Store("SkipByte", "'x'");
+  Store("LogCom2", 1);
+  Store("Port2", "\"/dev/ttyUSB7\",\"115200\"");
+  OpenWindow();
+  EXPECT_TRUE(RadioChecked("Fatek"));
+  EXPECT_EQ(Find<QLineEdit>("EditTimeout")->text(), "250");
+  EXPECT_EQ(window->Display().Options().packet_timeout_ms, 250);
+  EXPECT_EQ(window->FrameDelimiter(), 0x0D);
+  EXPECT_EQ(window->SkipByte(), 'x');
+  EXPECT_TRUE(Find<QCheckBox>("CheckLog2")->isChecked());
+  EXPECT_TRUE(window->Display().Options().log_port2);
+  EXPECT_EQ(window->Port2().CommPort(), "/dev/ttyUSB7");
+  EXPECT_EQ(Find<QComboBox>("ComboBaud2")->currentText(), "115200");
+
+  Find<QGroupBox>("RGroupProto")->findChildren<QRadioButton*>()[5]->click();
+  Find<QCheckBox>("CheckLog2")->setChecked(false);
+  Find<QLineEdit>("EditFile1")->setText("007");
+  window->close();
+  EXPECT_EQ(Stored("Protocol"), "A4A3");
+  EXPECT_EQ(Stored("LogCom2"), "0");
+  EXPECT_EQ(Stored("FileMacro1"), "007");
+  EXPECT_EQ(Stored("Port2").substr(0, 24), "\"/dev/ttyUSB7\",\"115200\",");
+}
+
+TEST_F(MainWindowSettings, StoredProtocolNamesSelectTheirItem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PPP", "Hex"}, {"TextRN", "TextRN"}, {"text", "Text"}, {"Hex ", "Text"}, {"", "Text"}};
+  for (const auto& [stored, selected] : cases) {
+    Store("Protocol", stored);
+    OpenWindow();
+    EXPECT_TRUE(RadioChecked(selected)) << '"' << stored << '"';
+    window.reset();
+  }
+}
+
+TEST_F(MainWindowSettings, NetworkPort1IsKeptAsStored) {
+  Store("Port1", "tcp:192.168.1.10:502");
+  OpenWindow();
+  EXPECT_EQ(Find<QComboBox>("ComboPort1")->currentText(), "tcp:192.168.1.10:502");
+  window->close();
+  EXPECT_EQ(Stored("Port1"), "tcp:192.168.1.10:502");
+}
+
+TEST_F(MainWindowSettings, LogFileThatCannotBeOpenedTurnsTheStripRed) {
+  Store("LogFile", hives.Root().string());  // a folder, not a file
+  Store("LogCom1", 1);
+  OpenWindow();
+  EXPECT_EQ(Find<QFrame>("Shape1")->palette().color(QPalette::Window), QColor(255, 0, 0));
+  TVSSComm32& port1 = window->Port1();
+  port1.OnReceiveData()(&port1, "still shown\nx");  // logging is skipped, nothing else
+  EXPECT_NE(testing::ViewText(*window->Terminal().Output().View()).find("still shown"),
+            std::string::npos);
+}
+
+TEST_F(MainWindowSettings, LogFileOpensAtStartUp) {
+  OpenWindow();
+  EXPECT_EQ(Find<QFrame>("Shape1")->palette().color(QPalette::Window), QColor(0, 255, 255));
+  EXPECT_TRUE(std::filesystem::exists(LogPath()));
 }
 
 }  // namespace

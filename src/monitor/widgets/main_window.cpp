@@ -2,13 +2,21 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPalette>
 #include <QStyle>
+#include <QToolButton>
 
 #include "monitor/entry_values.h"
+#include "monitor/main_window_settings.h"
 #include "platform/tick.h"
+#include "serial/widgets/port_combo.h"
 #include "terminal/widgets/main_terminal.h"
+#include "util/color.h"
+#include "util/widgets/combo_text.h"
 
 namespace kestrova {
 namespace {
@@ -46,12 +54,96 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   for (QCheckBox* check : {CheckLog1, CheckLog2, CheckStop}) {
     connect(check, &QCheckBox::toggled, this, [this] { OptionsChanged(); });
   }
-  EditHexDelimChange();
-  EditSkipByteChange();
-  OptionsChanged();
+  FormCreate();
 }
 
 TForm1::~TForm1() { VMurTopDistributor1->DeleteChannel(ChannelKey()); }
+
+void TForm1::FormCreate() {
+  const MainWindowSettings settings = ReadMainWindowSettings(*VMurAppInfo1);
+  if (const std::optional<Protocol> protocol = ProtocolFromSetting(settings.protocol)) {
+    proto_buttons_->button(static_cast<int>(*protocol))->setChecked(true);
+  }
+  EditFilename->setText(QString::fromStdString(settings.filename));
+  EditFile1->setText(QString::fromStdString(settings.file_macro1));
+  EditTimeout->setText(QString::fromStdString(settings.packet_timeout));
+  CheckLog1->setChecked(settings.log_com1);
+  CheckLog2->setChecked(settings.log_com2);
+  CheckLogTimes->setChecked(settings.log_times);
+  EditHexDelim->setText(QString::fromStdString(settings.hex_delim));
+  EditHexDelimChange();
+  EditSkipByte->setText(QString::fromStdString(settings.skip_byte));
+  EditSkipByteChange();
+
+  if (NamesNetworkPort(settings.port1)) {
+    stored_network_port1_ = settings.port1;
+    ComboPort1->setEditText(QString::fromStdString(settings.port1));
+  } else {
+    VSSComm321->SetConfigAsString(settings.port1);
+    FillPortCombo(ComboPort1, VSSComm321->CommPort());
+    SelectComboText(ComboPort1, QString::fromStdString(VSSComm321->CommPort()));
+  }
+  VSSComm322->SetConfigAsString(settings.port2);
+  FillPortCombo(ComboPort2, VSSComm322->CommPort());
+  SelectComboText(ComboPort2, QString::fromStdString(VSSComm322->CommPort()));
+  SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
+  SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
+
+  VMurAppInfo1->RestoreForms();
+  logger_ = new VMurLogger(&components_);
+  logger_->SetName("Logger");
+  logger_->SetNewFileStyle(vslnfExact);
+  OpenLog(settings.log_file);
+  display_->SetLogger(logger_);
+  display_->SetLastDataTime(TickCount());
+  OptionsChanged();
+}
+
+void TForm1::FormClose() {
+  logger_->Close();
+  VMurTopDistributor1->DeleteChannel(VSSComm321);
+  VMurTopDistributor1->DeleteChannel(ChannelKey());
+  VMurAppInfo1->SaveForms();
+
+  MainWindowSettings settings;
+  settings.port1 =
+      stored_network_port1_.empty() ? VSSComm321->GetConfigAsString() : stored_network_port1_;
+  settings.port2 = VSSComm322->GetConfigAsString();
+  settings.packet_timeout = EditTimeout->text().toStdString();
+  settings.file_macro1 = EditFile1->text().toStdString();
+  settings.filename = EditFilename->text().toStdString();
+  settings.protocol = ProtocolName(static_cast<Protocol>(proto_buttons_->checkedId()));
+  settings.log_file = log_file_name_;
+  settings.log_com1 = CheckLog1->isChecked();
+  settings.log_com2 = CheckLog2->isChecked();
+  settings.log_times = CheckLogTimes->isChecked();
+  settings.hex_delim = EditHexDelim->text().toStdString();
+  settings.skip_byte = EditSkipByte->text().toStdString();
+  WriteMainWindowSettings(*VMurAppInfo1, settings);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    try {
+      FormClose();
+    } catch (const std::exception& e) {
+      // The window closes all the same; the user learns why the next start will not restore.
+      QMessageBox::warning(this, windowTitle(),
+                           QString::fromUtf8("The settings could not be saved: ") +
+                               QString::fromStdString(e.what()));
+    }
+  }
+  QWidget::closeEvent(event);
+  emit Closed();
+}
+
+void TForm1::OpenLog(const std::string& file_name) {
+  log_file_name_ = file_name;
+  logger_->Close();
+  logger_->SetLogPath(file_name);
+  PaintLogIndicator(logger_->Open());
+}
 
 void TForm1::CreateComponents() {
   components_.SetName("Form1");
@@ -84,6 +176,7 @@ void TForm1::CreateComponents() {
   VMurAppInfo1->SetGui(app_info_forms_);
   // After the settings component, so that the history is stored before that goes.
   VMurTerminal1 = CreateMainTerminal(&components_, this, VMurAppInfo1).terminal;
+  CreatePorts();
   for (Component* component : components_.Components()) component->Loaded();
   components_.Loaded();
 
@@ -91,9 +184,92 @@ void TForm1::CreateComponents() {
       VMurTerminal1->Output(), [this](ChannelKey channel) { return RoleOf(channel); }, TickCount());
 }
 
+void TForm1::CreatePorts() {
+  // Both closed until a port is chosen; port 1 waits longer for a slow line to take a write.
+  const auto design = [this](const char* name) {
+    auto* port = new TVSSComm32(&components_);
+    port->BeginLoading();
+    port->SetName(name);
+    port->SetCommPort("COM1");
+    port->SetAutoReconnect(false);
+    port->SetBaudRate(TBaudRate::_57600);
+    port->Signals().SetDTR(false);
+    return port;
+  };
+  VSSComm321 = design("VSSComm321");
+  VSSComm321->Timeouts().SetValue(VSSComm32Timeouts::kWriteTotalConst, 5000);
+  VSSComm321->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
+    VSSComm321ReceiveData(sender, bytes);
+  });
+  VSSComm321->SetOnAdvancedReceiveData(
+      [this](VMurCommunicationComponent*, ChannelKey channel, std::string_view bytes) {
+        VSSComm321AdvancedReceiveData(channel, bytes);
+      });
+  VSSComm321->SetOnStateChange(
+      [this](Object*, TCommState state) { PortStateChange(VSSComm321, ComboPort1, state); });
+  VSSComm322 = design("VSSComm322");
+  VSSComm322->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
+    VSSComm322ReceiveData(sender, bytes);
+  });
+  VSSComm322->SetOnStateChange(
+      [this](Object*, TCommState state) { PortStateChange(VSSComm322, ComboPort2, state); });
+}
+
 ChannelRole TForm1::RoleOf(ChannelKey channel) const {
-  // The ports' and network peers' channel objects join with their transports.
-  return channel.IsNil() ? ChannelRole::kNil : ChannelRole::kOther;
+  if (channel.IsNil()) return ChannelRole::kNil;
+  if (channel == ChannelKey(VSSComm321)) return ChannelRole::kPort1;
+  if (channel == ChannelKey(VSSComm322)) return ChannelRole::kPort2;
+  // Network peers' channel objects join with their transports.
+  return ChannelRole::kOther;
+}
+
+void TForm1::VSSComm321ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes) {
+  SetComboFontColor(ComboPort1, clGreen);
+  try {
+    if (skip_byte_ < 0) {
+      VMurTopDistributor1->ComReceive(sender, sender, bytes);
+    } else {
+      VMurTopDistributor1->ComReceive(sender, sender, RemoveSkipByte(bytes, skip_byte_));
+    }
+  } catch (const std::exception&) {
+    // The port goes on reading whatever failed on the way to the view; the view starts over.
+    VMurTerminal1->Clear();
+  }
+}
+
+void TForm1::VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes) {
+  SetComboFontColor(ComboPort2, clGreen);
+  VMurTopDistributor1->ComReceive(sender, sender, bytes);
+}
+
+void TForm1::VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes) {
+  // A USB bridge reports its diagnostics on pseudo-channels 512..516; its data come as plain
+  // receives.
+  static constexpr VMurTerminal_LineType kDiagnosticLines[] = {
+      VMurTerminal_ltExtraR, VMurTerminal_ltExtraRR, VMurTerminal_ltExtraA,
+      VMurTerminal_ltBinPlusGrey, VMurTerminal_ltPlusMag};
+  if (!channel.IsPseudo()) return;
+  VMurTerminal1->AddLine(bytes,
+                         kDiagnosticLines[channel.PseudoNumber() - ChannelKey::kFirstPseudo]);
+}
+
+void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state) {
+  switch (state) {
+    case CommStateFailed:
+      SetComboFontColor(box, clRed);
+      break;
+    case CommStateDisconnected:
+      SetComboFontColor(box, clBlack);
+      break;
+    case CommStateConnected:
+      SetComboFontColor(box, clBlue);
+      break;
+    default:
+      break;
+  }
+  // Whatever was half received belongs to the port's previous life.
+  VMurTopDistributor1->DeleteChannel(port);
+  if (port == VSSComm321) SpeedButton2->setChecked(VSSComm321->Connected());
 }
 
 void TForm1::VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec) {

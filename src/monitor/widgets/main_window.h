@@ -10,6 +10,8 @@
 #include "distribution/top_distributor.h"
 #include "monitor/framers.h"
 #include "monitor/traffic_display.h"
+#include "serial/vss_comm32.h"
+#include "terminal/logger.h"
 #include "terminal/mur_terminal.h"
 #include "util/component.h"
 #include "util/timer.h"
@@ -38,10 +40,21 @@ class TForm1 : public QWidget {
   TrafficDisplay& Display() { return *display_; }
   VMurAppInfo& AppInfo() { return *VMurAppInfo1; }
   VMurTerminal& Terminal() { return *VMurTerminal1; }
+  // The two ports' components.
+  TVSSComm32& Port1() { return *VSSComm321; }
+  TVSSComm32& Port2() { return *VSSComm322; }
+  VMurLogger* Logger() { return logger_; }
   // False when a splash form shows the main form once it goes.
   bool ApplicationShowsMainForm() const { return app_info_forms_->ApplicationShowsMainForm(); }
   uint8_t FrameDelimiter() const { return frame_delimiter_; }
   int SkipByte() const { return skip_byte_; }
+
+ signals:
+  // After the window stored its settings on closing: the application's end.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateShapes();
@@ -49,12 +62,23 @@ class TForm1 : public QWidget {
   void CreateOptionControls();
   void CreateMenusAndTabOrder();
   void CreateComponents();
+  void CreatePorts();
+  // Restores the stored settings into the controls and components; stores them on closing.
+  void FormCreate();
+  void FormClose();
+  void OpenLog(const std::string& file_name);
+  // Aqua while the log file is open, red when it could not be opened.
+  void PaintLogIndicator(bool log_open);
 
   // Handlers.
   void VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec);
   void VMurTopDistributor1AdvancedRecvTransfer(VMurGeneralDistributor* sender, ChannelKey channel,
                                                uint32_t the_time, std::string_view bytes,
                                                VMurGeneralDistributor* lowest);
+  void VSSComm321ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
+  void VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
+  void VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes);
+  void PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state);
   void EditHexDelimChange();
   void EditSkipByteChange();
   void OptionsChanged();
@@ -67,6 +91,13 @@ class TForm1 : public QWidget {
   VMurAppInfo* VMurAppInfo1 = nullptr;
   AppInfoForms* app_info_forms_ = nullptr;
   VMurTerminal* VMurTerminal1 = nullptr;
+  TVSSComm32* VSSComm321 = nullptr;
+  TVSSComm32* VSSComm322 = nullptr;
+  VMurLogger* logger_ = nullptr;  // made by FormCreate
+  // A network port 1 as stored; kept until the network transports are part of the window.
+  std::string stored_network_port1_;
+  std::string log_file_name_;
+  bool closed_ = false;
   std::unique_ptr<TrafficDisplay> display_;
   uint8_t frame_delimiter_ = kDefaultFrameDelimiter;
   int skip_byte_ = -1;

@@ -25,8 +25,6 @@ const char* const kBitRates[] = {"110",    "300",    "600",    "1200",   "2400",
                                  "38400",  "56000",  "57600",  "115200", "128000",
                                  "230400", "256000", "460800", "921600", "1000000"};
 
-const char* const kProtocols[] = {"Hex", "Base64", "Text", "TextRN", "Fatek", "A4A3"};
-
 template <class Control>
 Control* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
   auto* control = new Control(parent);
@@ -99,6 +97,10 @@ void TForm1::CreateShapes() {
   Shape1 = Shape(this, "Shape1", QRect(232, 4, 25, 92), QColor(0, 255, 255));
 }
 
+void TForm1::PaintLogIndicator(bool log_open) {
+  Paint(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
+}
+
 void TForm1::CreatePortRows() {
   SpeedButton2 = Place<QToolButton>(this, "SpeedButton2", 2, 7, 23, 21);
   SpeedButton2->setText("+/S");
@@ -139,9 +141,9 @@ void TForm1::CreateOptionControls() {
   // A stop of its own in the tab order; its radio buttons follow it in the chain.
   RGroupProto->setFocusPolicy(Qt::TabFocus);
   proto_buttons_ = new QButtonGroup(RGroupProto);
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < kProtocolCount; ++i) {
     // Two columns, filled top to bottom.
-    auto* button = new QRadioButton(kProtocols[i], RGroupProto);
+    auto* button = new QRadioButton(ProtocolName(static_cast<Protocol>(i)), RGroupProto);
     button->setGeometry(4 + (i / 3) * 54, 13 + (i % 3) * 14, 54, 14);
     proto_buttons_->addButton(button, i);
   }

@@ -1,0 +1,71 @@
+#include "monitor/main_window_settings.h"
+
+#include <strings.h>
+
+#include "appinfo/mur_app_info.h"
+
+namespace kestrova {
+namespace {
+
+constexpr std::string_view kOptions = "Options";
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info) {
+  const MainWindowSettings defaults;
+  MainWindowSettings settings;
+  const auto text = [&](std::string_view name, const std::string& default_value) {
+    return app_info.ReadString(kOptions, name, default_value);
+  };
+  const auto flag = [&](std::string_view name) {
+    return app_info.ReadInteger(kOptions, name, 0) != 0;
+  };
+  settings.protocol = text("Protocol", defaults.protocol);
+  settings.filename = text("Filename", defaults.filename);
+  settings.file_macro1 = text("FileMacro1", defaults.file_macro1);
+  settings.packet_timeout = text("PacketTimeout", defaults.packet_timeout);
+  settings.log_file = text("LogFile", defaults.log_file);
+  settings.log_com1 = flag("LogCom1");
+  settings.log_com2 = flag("LogCom2");
+  settings.log_times = flag("LogTimes");
+  settings.hex_delim = text("HexDelim", defaults.hex_delim);
+  settings.skip_byte = text("SkipByte", defaults.skip_byte);
+  settings.port1 = text("Port1", defaults.port1);
+  settings.port2 = text("Port2", defaults.port2);
+  return settings;
+}
+
+void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& settings) {
+  app_info.WriteString(kOptions, "Port1", settings.port1);
+  app_info.WriteString(kOptions, "Port2", settings.port2);
+  app_info.WriteString(kOptions, "PacketTimeout", settings.packet_timeout);
+  app_info.WriteString(kOptions, "FileMacro1", settings.file_macro1);
+  app_info.WriteString(kOptions, "Filename", settings.filename);
+  app_info.WriteString(kOptions, "Protocol", settings.protocol);
+  app_info.WriteString(kOptions, "LogFile", settings.log_file);
+  app_info.WriteInteger(kOptions, "LogCom1", settings.log_com1 ? 1 : 0);
+  app_info.WriteInteger(kOptions, "LogCom2", settings.log_com2 ? 1 : 0);
+  app_info.WriteInteger(kOptions, "LogTimes", settings.log_times ? 1 : 0);
+  app_info.WriteString(kOptions, "HexDelim", settings.hex_delim);
+  app_info.WriteString(kOptions, "SkipByte", settings.skip_byte);
+}
+
+std::optional<Protocol> ProtocolFromSetting(std::string_view name) {
+  if (name == "PPP") return Protocol::kHex;
+  for (int i = 0; i < kProtocolCount; ++i) {
+    if (name == ProtocolName(static_cast<Protocol>(i))) return static_cast<Protocol>(i);
+  }
+  return std::nullopt;
+}
+
+bool NamesNetworkPort(std::string_view port1) {
+  return StartsWithNoCase(port1, ":") || StartsWithNoCase(port1, "TCP:") ||
+         StartsWithNoCase(port1, "UDP:");
+}
+
+}  // namespace kestrova

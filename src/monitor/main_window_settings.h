@@ -1,0 +1,43 @@
+// The main window's stored options: the values kept in section "Options" of the application's
+// settings, with their defaults, read at start-up and written back when the window closes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "monitor/framers.h"
+
+namespace kestrova {
+
+class VMurAppInfo;
+
+struct MainWindowSettings {
+  std::string protocol;  // the selected protocol's name
+  std::string filename = "Pokusy_%1.rtf";
+  std::string file_macro1 = "1";
+  std::string packet_timeout = "100";
+  std::string log_file = "KestLog_1.txt";
+  bool log_com1 = false;
+  bool log_com2 = false;
+  bool log_times = false;
+  std::string hex_delim = "7E";
+  std::string skip_byte;
+  std::string port1;
+  std::string port2;
+};
+
+// Every value with its default where nothing is stored.
+MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info);
+// Writes the values; a failure to write the per-user settings raises ERegistryException.
+void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& settings);
+
+// The protocol a stored name selects: a protocol's exact name, or "PPP", which older versions
+// stored for the Hex view; nothing for any other text (the designed choice stays).
+std::optional<Protocol> ProtocolFromSetting(std::string_view name);
+
+// Whether a port-1 text names a network port (":port", "TCP:...", "UDP:...", any letter case)
+// rather than a serial port or bridge.
+bool NamesNetworkPort(std::string_view port1);
+
+}  // namespace kestrova
