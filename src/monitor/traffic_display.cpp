@@ -47,6 +47,20 @@ VMurTerminal_LineType TrafficDisplay::ReceivedLineType(ChannelKey channel) const
   return hex ? VMurTerminal_ltInBin : VMurTerminal_ltInLine;
 }
 
+VMurTerminal_LineType TrafficDisplay::SentLineType(ChannelKey channel) const {
+  const ChannelRole role = role_of_(channel);
+  const ChannelMode mode = options_.mode;
+  const bool hex = options_.protocol == Protocol::kHex || options_.protocol == Protocol::kA4A3;
+  const bool network = (role == ChannelRole::kTcpComponent &&
+                        (mode == ChannelMode::kTcpClient || mode == ChannelMode::kTcpServer)) ||
+                       (role == ChannelRole::kUdpComponent && mode == ChannelMode::kUdpClient) ||
+                       (role == ChannelRole::kUdpClient && mode == ChannelMode::kUdpServer);
+  if (network) return hex ? VMurTerminal_ltBinMinusGrey : VMurTerminal_ltMinusGrey;
+  if (role == ChannelRole::kPort2)
+    return hex ? VMurTerminal_ltBinPlusBrown : VMurTerminal_ltPlusBrown;
+  return hex ? VMurTerminal_ltBinMinusBrown : VMurTerminal_ltMinusBrown;
+}
+
 void TrafficDisplay::ShowReceived(VMurGeneralDistributor& sender, ChannelKey channel,
                                   uint32_t the_time, std::string_view data, bool packet_ended) {
   EndLineAfterPause(the_time);
@@ -60,6 +74,15 @@ void TrafficDisplay::ShowReceived(VMurGeneralDistributor& sender, ChannelKey cha
   last_data_time_ = the_time;
   if (!options_.stop) terminal_.AddText(data, ReceivedLineType(channel));
   terminal_.HighlightLine(sender.GetFilterColor(VMurGeneralDistributor::kReceive, channel));
+  if (packet_ended) EndLine();
+}
+
+void TrafficDisplay::ShowSent(ChannelKey channel, uint32_t the_time, std::string_view data,
+                              bool packet_ended) {
+  EndLineAfterPause(the_time);
+  if (!data.empty() && options_.log_sent) WriteLog(LogKind::kSent, data);
+  last_data_time_ = the_time;
+  if (!options_.stop) terminal_.AddText(data, SentLineType(channel));
   if (packet_ended) EndLine();
 }
 

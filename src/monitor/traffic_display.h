@@ -14,8 +14,18 @@
 
 namespace kestrova {
 
-// What a channel of the main window's distributor is.
-enum class ChannelRole { kNil, kPort1, kPort2, kTcpClient, kUdpClient, kOther };
+// What a channel of the main window's distributor is: nil, a port, a network component itself
+// or one of its peers.
+enum class ChannelRole {
+  kNil,
+  kPort1,
+  kPort2,
+  kTcpComponent,
+  kUdpComponent,
+  kTcpClient,
+  kUdpClient,
+  kOther
+};
 
 // How port 1 is used: serial or bridge, TCP client, TCP server, UDP client, UDP server.
 enum class ChannelMode : int {
@@ -35,6 +45,7 @@ struct TrafficOptions {
   int packet_timeout_ms = 100;  // -1: lines end only at packet ends
   bool log_port1 = false;
   bool log_port2 = false;
+  bool log_sent = false;
   bool stop = false;  // the view stands still; framing and logging go on
 };
 
@@ -52,6 +63,8 @@ class TrafficDisplay {
   // The receive Transfer handler's work: `packet_ended` when a framer closed a packet.
   void ShowReceived(VMurGeneralDistributor& sender, ChannelKey channel, uint32_t the_time,
                     std::string_view data, bool packet_ended);
+  // The send Transfer handler's work: the same rules in the sent-data kinds, no highlight.
+  void ShowSent(ChannelKey channel, uint32_t the_time, std::string_view data, bool packet_ended);
   // Ends the open line when more than the packet timeout passed since the last data.
   void EndLineAfterPause(uint32_t the_time);
 
@@ -60,6 +73,8 @@ class TrafficDisplay {
 
   // The view's line kind for data received on `channel`.
   VMurTerminal_LineType ReceivedLineType(ChannelKey channel) const;
+  // The view's line kind for data sent to `channel`.
+  VMurTerminal_LineType SentLineType(ChannelKey channel) const;
 
  private:
   void EndLine();

@@ -219,5 +219,40 @@ TEST_F(MainWindowFixture, BytesFromARealLineReachTheView) {
   port1.StopComm();
 }
 
+TEST_F(MainWindowFixture, TypedBytesGoOutOfPort1AndShowAsSent) {
+  PtyPair line;
+  Store("LogTimes", 1);
+  OpenWindow();
+  window->Terminal().SetShowOptions(0);
+  window->Logger()->SetOptions(vslofLinetype);
+  Find<QGroupBox>("RGroupProto")->findChildren<QRadioButton*>()[0]->click();  // Hex
+  TVSSComm32& port1 = window->Port1();
+  port1.SetCommPort(line.slave_path());
+  ASSERT_TRUE(port1.StartComm()) << port1.LastErrorText();
+
+  VMurTerminal& terminal = window->Terminal();
+  terminal.HexLineEdited("41 42");
+  terminal.SendLine();  // with CR, which Hex leaves out
+  EXPECT_EQ(line.Read(2, std::chrono::seconds(5)), "AB");
+  terminal.HexLineEdited("43");
+  terminal.SendDirect();  // no terminator: the byte is data
+  EXPECT_EQ(line.Read(1, std::chrono::seconds(5)), "C");
+  EXPECT_EQ(line.Read(1, std::chrono::milliseconds(100)), "");
+
+  EXPECT_EQ(ViewText(*terminal.Output().View()),
+            std::string(StyleOf(VMurTerminal_ltBinMinusBrown).view_prefix) + " 41 42 43");
+  port1.StopComm();
+
+  // Nothing is shown as sent when nothing could be.
+  terminal.HexLineEdited("44");
+  terminal.SendLine();
+  EXPECT_NE(ViewText(*terminal.Output().View()).find("Port 1 is not open: nothing was sent"),
+            std::string::npos);
+  window->Logger()->Close();
+  EXPECT_EQ(LogText(), std::string(StyleOf(VMurTerminal_ltMinusGrey).log_marker) + "ABC\r\n" +
+                           std::string(StyleOf(VMurTerminal_ltExtra).log_marker) +
+                           "Port 1 is not open: nothing was sent\r\n");
+}
+
 }  // namespace
 }  // namespace kestrova::test

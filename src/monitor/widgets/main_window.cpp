@@ -4,14 +4,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QStyle>
 #include <QToolButton>
 
 #include "monitor/entry_values.h"
 #include "monitor/main_window_settings.h"
+#include "monitor/send_encoding.h"
 #include "platform/tick.h"
 #include "serial/widgets/port_combo.h"
 #include "terminal/widgets/main_terminal.h"
@@ -51,7 +54,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(EditSkipByte, &QLineEdit::textChanged, this, [this] { EditSkipByteChange(); });
   connect(EditTimeout, &QLineEdit::textChanged, this, [this] { OptionsChanged(); });
   connect(proto_buttons_, &QButtonGroup::idClicked, this, [this] { OptionsChanged(); });
-  for (QCheckBox* check : {CheckLog1, CheckLog2, CheckStop}) {
+  CheckLog1->installEventFilter(this);
+  for (QCheckBox* check : {CheckLog1, CheckLog2, CheckLogTimes, CheckStop}) {
     connect(check, &QCheckBox::toggled, this, [this] { OptionsChanged(); });
   }
   FormCreate();
@@ -167,6 +171,27 @@ void TForm1::CreateComponents() {
              std::string_view bytes, VMurGeneralDistributor* lowest, bool) {
         VMurTopDistributor1AdvancedRecvTransfer(sender, channel, the_time, bytes, lowest);
       };
+  VMurTopDistributor1->OnAdvancedSendTransfer() =
+      [this](VMurGeneralDistributor*, ChannelKey channel, uint32_t& the_time,
+             std::string_view bytes, VMurGeneralDistributor* lowest,
+             bool) { display_->ShowSent(channel, the_time, bytes, lowest != nullptr); };
+  VMurTopDistributor1->OnUpdateHandler() =
+      [](VMurTopDistributor*, VMurCommunicationComponent*& handler, ChannelKey& channel) {
+        // A transport named as the channel is written on its main channel; a network peer is
+        // written through the transport that owns it.
+        auto* component = dynamic_cast<Component*>(channel.AsObject());
+        if (auto* transport = dynamic_cast<VMurCommunicationComponent*>(component)) {
+          handler = transport;
+          channel = ChannelKey();
+        } else if (component != nullptr) {
+          if (auto* owner = dynamic_cast<VMurCommunicationComponent*>(component->Owner())) {
+            handler = owner;
+          }
+        }
+      };
+  VMurTopDistributor1->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
+    VMurTopDistributor1TimerPoll(the_time);
+  };
   VMurAppInfo1 = new VMurAppInfo(&components_);
   VMurAppInfo1->BeginLoading();
   VMurAppInfo1->SetName("VMurAppInfo1");
@@ -176,6 +201,9 @@ void TForm1::CreateComponents() {
   VMurAppInfo1->SetGui(app_info_forms_);
   // After the settings component, so that the history is stored before that goes.
   VMurTerminal1 = CreateMainTerminal(&components_, this, VMurAppInfo1).terminal;
+  VMurTerminal1->SetOnTermSendData([this](Object*, const std::string& data, bool includes_cr) {
+    VMurTerminal1TermSendData(data, includes_cr);
+  });
   CreatePorts();
   for (Component* component : components_.Components()) component->Loaded();
   components_.Loaded();
@@ -283,6 +311,55 @@ void TForm1::VMurTopDistributor1AdvancedRecvTransfer(VMurGeneralDistributor* sen
   display_->ShowReceived(*sender, channel, the_time, bytes, lowest != nullptr);
 }
 
+void TForm1::VMurTerminal1TermSendData(const std::string& data, bool includes_cr) {
+  const std::string bytes = EncodeTerminalBytes(display_->Options().protocol, data, includes_cr);
+  if (!bytes.empty()) SendData(TickCount(), bytes);
+}
+
+void TForm1::SendData(uint32_t the_time, std::string_view bytes) {
+  if (!stored_network_port1_.empty()) {
+    ShowMessage("Port 1 is a network port, which this version cannot open: nothing was sent");
+    return;
+  }
+  if (!VSSComm321->Connected()) {
+    // The chain would show the bytes as sent although no transport took them.
+    ShowMessage("Port 1 is not open: nothing was sent");
+    return;
+  }
+  VMurTopDistributor1->SendComData(VSSComm321, the_time, bytes);
+}
+
+void TForm1::ShowMessage(std::string_view text) {
+  VMurTerminal1->AddLine(text, VMurTerminal_ltExtra);
+  display_->WriteLog(LogKind::kMessage, text);
+}
+
+void TForm1::VMurTopDistributor1TimerPoll(uint32_t the_time) {
+  if (const std::optional<std::string> line = script_.Due(the_time)) {
+    SendData(the_time, ScriptLine(display_->Options().protocol, *line));
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == CheckLog1 && event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton && mouse->modifiers() == Qt::NoModifier) {
+      LoadScript();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::LoadScript() {
+  const QString file = QFileDialog::getOpenFileName(this, QString(), "kruhac.txt");
+  if (file.isEmpty()) return;
+  std::string error;
+  if (!script_.LoadFile(file.toStdString(), TickCount(), error)) {
+    QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
+  }
+}
+
 void TForm1::EditHexDelimChange() {
   const FrameDelimiterEntry entry = ReadFrameDelimiter(EditHexDelim->text().toStdString());
   frame_delimiter_ = entry.delimiter;
@@ -301,6 +378,7 @@ void TForm1::OptionsChanged() {
   options.packet_timeout_ms = ReadPacketTimeout(EditTimeout->text().toStdString());
   options.log_port1 = CheckLog1->isChecked();
   options.log_port2 = CheckLog2->isChecked();
+  options.log_sent = CheckLogTimes->isChecked();
   options.stop = CheckStop->isChecked();
 }
 

@@ -9,6 +9,7 @@
 #include "appinfo/widgets/app_info_forms.h"
 #include "distribution/top_distributor.h"
 #include "monitor/framers.h"
+#include "monitor/send_script.h"
 #include "monitor/traffic_display.h"
 #include "serial/vss_comm32.h"
 #include "terminal/logger.h"
@@ -79,6 +80,15 @@ class TForm1 : public QWidget {
   void VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
   void VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes);
   void PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state);
+  void VMurTopDistributor1TimerPoll(uint32_t the_time);
+  void VMurTerminal1TermSendData(const std::string& data, bool includes_cr);
+  // Sends to port 1's transport, shown and logged as sent data.
+  void SendData(uint32_t the_time, std::string_view bytes);
+  // A whole line of kind "extra" in the terminal, and in the log as a message.
+  void ShowMessage(std::string_view text);
+  // Right-button release on CheckLog1: a text file to send line by line.
+  void LoadScript();
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void EditHexDelimChange();
   void EditSkipByteChange();
   void OptionsChanged();
@@ -98,6 +108,7 @@ class TForm1 : public QWidget {
   std::string stored_network_port1_;
   std::string log_file_name_;
   bool closed_ = false;
+  SendScript script_;
   std::unique_ptr<TrafficDisplay> display_;
   uint8_t frame_delimiter_ = kDefaultFrameDelimiter;
   int skip_byte_ = -1;
