@@ -15,8 +15,11 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "main_window_fixture.h"
+#include "support/pty_pair.h"
 #include "support/terminal_view_cases.h"
 
 namespace kestrova {
@@ -231,6 +234,57 @@ TEST_F(MainWindowSettings, LogFileOpensAtStartUp) {
   OpenWindow();
   EXPECT_EQ(Find<QFrame>("Shape1")->palette().color(QPalette::Window), QColor(0, 255, 255));
   EXPECT_TRUE(std::filesystem::exists(LogPath()));
+}
+
+TEST_F(MainWindowSettings, F2SavesTheViewToTheNextCaptureFile) {
+  OpenWindow();
+  const std::filesystem::path folder = hives.Root();
+  auto* pattern = Find<QLineEdit>("EditFilename");
+  auto* counter = Find<QLineEdit>("EditFile1");
+  pattern->setText(QString::fromStdString((folder / "Pokusy_%1.rtf").string()));
+  window->Terminal().AddLine("captured", VMurTerminal_ltExtra);
+  Find<QAction>("ItemSave")->trigger();
+  EXPECT_TRUE(std::filesystem::exists(folder / "Pokusy_1.rtf"));
+  EXPECT_EQ(counter->text(), "2");
+
+  // The boxes warn when the next save would overwrite a file.
+  const QColor normal = counter->palette().color(QPalette::Text);
+  std::ofstream(folder / "Pokusy_3.rtf") << "x";
+  counter->setText("3");
+  EXPECT_EQ(counter->palette().color(QPalette::Text), QColor(255, 0, 0));
+  EXPECT_EQ(pattern->palette().color(QPalette::Text), QColor(255, 0, 0));
+  counter->setText("abc");
+  EXPECT_EQ(counter->palette().color(QPalette::Text), normal);
+  emit counter->returnPressed();  // Enter in a box saves too
+  EXPECT_TRUE(std::filesystem::exists(folder / "Pokusy_abc.rtf"));
+  EXPECT_EQ(counter->text(), "001");
+
+  // A file that cannot be written: the window turns red and the counter stays.
+  pattern->setText(QString::fromStdString((folder / "missing" / "x_%1.rtf").string()));
+  Find<QAction>("ItemSave")->trigger();
+  EXPECT_EQ(counter->text(), "001");
+  EXPECT_EQ(window->palette().color(QPalette::Window), QColor(255, 0, 0));
+  pattern->setText(QString::fromStdString((folder / "y_%1.rtf").string()));
+  Find<QAction>("ItemSave")->trigger();
+  EXPECT_NE(window->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(counter->text(), "002");
+}
+
+TEST_F(MainWindowSettings, GrabButtonStaysDownOnlyWhilePort1IsOpen) {
+  testing::PtyPair line;
+  OpenWindow();
+  auto* grab = Find<QToolButton>("SpeedButton2");
+  // Nobody to take the port from, and it is not open: the button pops up again.
+  window->Port1().SetCommPort(line.slave_path());
+  grab->click();
+  EXPECT_FALSE(grab->isChecked());
+  ASSERT_TRUE(window->Port1().StartComm()) << window->Port1().LastErrorText();
+  grab->click();
+  EXPECT_TRUE(grab->isChecked());
+  grab->click();
+  EXPECT_FALSE(grab->isChecked());
+  EXPECT_EQ(window->Port1().Grab(), vscgcSoft);
+  window->Port1().StopComm();
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "monitor/widgets/main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -12,6 +14,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "monitor/capture_files.h"
 #include "monitor/entry_values.h"
 #include "monitor/main_window_settings.h"
 #include "monitor/send_encoding.h"
@@ -55,6 +58,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(EditTimeout, &QLineEdit::textChanged, this, [this] { OptionsChanged(); });
   connect(proto_buttons_, &QButtonGroup::idClicked, this, [this] { OptionsChanged(); });
   CheckLog1->installEventFilter(this);
+  EditFilename->installEventFilter(this);
+  EditFile1->installEventFilter(this);
+  connect(ItemSave, &QAction::triggered, this, [this] { EditFilenameDblClick(); });
+  for (QLineEdit* edit : {EditFilename, EditFile1}) {
+    connect(edit, &QLineEdit::returnPressed, this, [this] { EditFilenameDblClick(); });
+    connect(edit, &QLineEdit::textChanged, this, [this] { EditFilenameChange(); });
+  }
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+  connect(SpeedButton2, &QToolButton::clicked, this,
+          [this](bool down) { SpeedButton2Click(down); });
   for (QCheckBox* check : {CheckLog1, CheckLog2, CheckLogTimes, CheckStop}) {
     connect(check, &QCheckBox::toggled, this, [this] { OptionsChanged(); });
   }
@@ -341,6 +354,11 @@ void TForm1::VMurTopDistributor1TimerPoll(uint32_t the_time) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == EditFilename || watched == EditFile1) &&
+      event->type() == QEvent::MouseButtonDblClick) {
+    EditFilenameDblClick();
+    return true;
+  }
   if (watched == CheckLog1 && event->type() == QEvent::MouseButtonRelease) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::RightButton && mouse->modifiers() == Qt::NoModifier) {
@@ -357,6 +375,48 @@ void TForm1::LoadScript() {
   std::string error;
   if (!script_.LoadFile(file.toStdString(), TickCount(), error)) {
     QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
+  }
+}
+
+void TForm1::EditFilenameDblClick() {
+  const std::string counter = EditFile1->text().toStdString();
+  try {
+    VMurTerminal1->Output().SaveToFile(CaptureFileName(EditFilename->text().toStdString(), counter),
+                                       true);
+  } catch (const std::exception&) {
+    PaintWindow(true);
+    return;
+  }
+  PaintWindow(false);
+  EditFile1->setText(QString::fromStdString(NextCaptureCounter(counter)));
+  QApplication::beep();
+}
+
+void TForm1::EditFilenameChange() {
+  const std::string name =
+      CaptureFileName(EditFilename->text().toStdString(), EditFile1->text().toStdString());
+  const bool taken = QFileInfo::exists(QString::fromStdString(name));
+  for (QLineEdit* edit : {EditFilename, EditFile1}) {
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, taken
+                                         ? QColor(255, 0, 0)
+                                         : edit->style()->standardPalette().color(QPalette::Text));
+    edit->setPalette(palette);
+  }
+}
+
+void TForm1::SpeedButton1Click() {
+  const QString chosen =
+      QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(log_file_name_));
+  if (!chosen.isEmpty()) OpenLog(chosen.toStdString());
+}
+
+void TForm1::SpeedButton2Click(bool down) {
+  if (down) {
+    VSSComm321->SetGrab(vscgcOnce);
+    if (!VSSComm321->Connected()) SpeedButton2->setChecked(false);
+  } else {
+    VSSComm321->SetGrab(vscgcSoft);
   }
 }
 

@@ -17,6 +17,7 @@
 #include "util/component.h"
 #include "util/timer.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -70,6 +71,14 @@ class TForm1 : public QWidget {
   void OpenLog(const std::string& file_name);
   // Aqua while the log file is open, red when it could not be opened.
   void PaintLogIndicator(bool log_open);
+  // Red after a capture file could not be saved, the theme's colour otherwise.
+  void PaintWindow(bool failed);
+  // Saves the terminal's view to the next capture file and advances the counter.
+  void EditFilenameDblClick();
+  // Warns (red text) when the next capture file would overwrite one.
+  void EditFilenameChange();
+  void SpeedButton1Click();
+  void SpeedButton2Click(bool down);
 
   // Handlers.
   void VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec);
@@ -136,6 +145,7 @@ class TForm1 : public QWidget {
   QButtonGroup* proto_buttons_ = nullptr;
   QFrame* Shape1 = nullptr;
   QMenu* PMenuCommSignals = nullptr;
+  QAction* ItemSave = nullptr;
 };
 
 }  // namespace kestrova

@@ -101,6 +101,13 @@ void TForm1::PaintLogIndicator(bool log_open) {
   Paint(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
 }
 
+void TForm1::PaintWindow(bool failed) {
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window,
+                   failed ? QColor(255, 0, 0) : style()->standardPalette().color(QPalette::Window));
+  setPalette(palette);
+}
+
 void TForm1::CreatePortRows() {
   SpeedButton2 = Place<QToolButton>(this, "SpeedButton2", 2, 7, 23, 21);
   SpeedButton2->setText("+/S");
@@ -162,10 +169,10 @@ void TForm1::CreateOptionControls() {
 
 void TForm1::CreateMenusAndTabOrder() {
   // The hidden File menu exists only for its F2 shortcut.
-  auto* item_save = new QAction("save", this);
-  item_save->setObjectName("ItemSave");
-  item_save->setShortcut(Qt::Key_F2);
-  addAction(item_save);
+  ItemSave = new QAction("save", this);
+  ItemSave->setObjectName("ItemSave");
+  ItemSave->setShortcut(Qt::Key_F2);
+  addAction(ItemSave);
 
   PMenuCommSignals = new QMenu(this);
   PMenuCommSignals->setObjectName("PMenuCommSignals");
