@@ -9,6 +9,12 @@ namespace {
 
 constexpr std::string_view kOptions = "Options";
 
+// "LogCom1CTS" for "CTS1": the port's number moves to the front.
+std::string SignalValueName(std::string_view signal_name) {
+  return "LogCom" + std::string(signal_name.substr(signal_name.size() - 1)) +
+         std::string(signal_name.substr(0, signal_name.size() - 1));
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
@@ -37,6 +43,9 @@ MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info) {
   settings.skip_byte = text("SkipByte", defaults.skip_byte);
   settings.port1 = text("Port1", defaults.port1);
   settings.port2 = text("Port2", defaults.port2);
+  for (int i = 0; i < kSignalIndicatorCount; ++i) {
+    settings.signal_flags[i] = app_info.ReadInteger(kOptions, SignalValueName(kSignalNames[i]), 0);
+  }
   return settings;
 }
 
@@ -53,6 +62,9 @@ void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& se
   app_info.WriteInteger(kOptions, "LogTimes", settings.log_times ? 1 : 0);
   app_info.WriteString(kOptions, "HexDelim", settings.hex_delim);
   app_info.WriteString(kOptions, "SkipByte", settings.skip_byte);
+  for (int i = 0; i < kSignalIndicatorCount; ++i) {
+    app_info.WriteInteger(kOptions, SignalValueName(kSignalNames[i]), settings.signal_flags[i]);
+  }
 }
 
 std::optional<Protocol> ProtocolFromSetting(std::string_view name) {

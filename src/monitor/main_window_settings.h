@@ -2,11 +2,13 @@
 // settings, with their defaults, read at start-up and written back when the window closes.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "monitor/framers.h"
+#include "monitor/signal_indicator.h"
 
 namespace kestrova {
 
@@ -25,6 +27,8 @@ struct MainWindowSettings {
   std::string skip_byte;
   std::string port1;
   std::string port2;
+  // Reporting flags of the signal indicators, in kSignalNames order.
+  std::array<int, kSignalIndicatorCount> signal_flags{};
 };
 
 // Every value with its default where nothing is stored.

@@ -11,7 +11,9 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
+#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 #include <algorithm>
@@ -20,6 +22,7 @@
 
 #include "main_window_fixture.h"
 #include "support/pty_pair.h"
+#include "support/simulated_serial_device.h"
 #include "support/terminal_view_cases.h"
 
 namespace kestrova {
@@ -285,6 +288,77 @@ TEST_F(MainWindowSettings, GrabButtonStaysDownOnlyWhilePort1IsOpen) {
   EXPECT_FALSE(grab->isChecked());
   EXPECT_EQ(window->Port1().Grab(), vscgcSoft);
   window->Port1().StopComm();
+}
+
+TEST_F(MainWindowSettings, SignalIndicatorsShowLevelsAndReportAsFlagged) {
+  Store("LogCom1CTS", 3);
+  Store("LogCom2DCD", 2);
+  OpenWindow();
+  window->Terminal().SetShowOptions(0);
+  window->Logger()->SetOptions(vslofLinetype);
+  auto line = std::make_shared<testing::SimulatedSerialLine>();
+  TVSSComm32& port1 = window->Port1();
+  port1.SetDeviceFactory([line] { return std::make_unique<testing::SimulatedSerialDevice>(line); });
+  port1.SetCommPort("ttySIM0");
+  ASSERT_TRUE(port1.StartComm());
+
+  auto* cts = Find<QFrame>("ShapeCTS1");
+  auto* dsr = Find<QFrame>("ShapeDSR1");
+  EXPECT_EQ(cts->palette().color(QPalette::WindowText), Qt::white);  // both reports
+  EXPECT_EQ(dsr->palette().color(QPalette::WindowText), Qt::black);  // none
+  EXPECT_EQ(dsr->palette().color(QPalette::Window), Qt::white);      // nothing reported yet
+  line->SetModemStatus(kMsCtsOn | kMsDsrOn);
+  ASSERT_TRUE(
+      loop.RunUntil([&] { return dsr->toolTip() == "DSR1 = Active"; }, std::chrono::seconds(5)));
+  EXPECT_EQ(cts->palette().color(QPalette::Window), QColor(0, 255, 0));
+  EXPECT_EQ(cts->toolTip(), "CTS1 = Active");
+  line->SetModemStatus(kMsDsrOn);
+  ASSERT_TRUE(
+      loop.RunUntil([&] { return cts->toolTip() == "CTS1 = Low"; }, std::chrono::seconds(5)));
+  EXPECT_EQ(cts->palette().color(QPalette::Window), QColor(255, 0, 0));
+  port1.StopComm();
+
+  // Only CTS1 reports; DSR1's changes recolour it alone.
+  const std::string extra_g(StyleOf(VMurTerminal_ltExtraG).view_prefix);
+  EXPECT_EQ(testing::ViewText(*window->Terminal().Output().View()),
+            extra_g + "CTS1 <- Active\n" + extra_g + "CTS1 <- Low\n");
+  // Port 2's DCD reports to the log only.
+  window->Port2().OnChangedRLSD()(&window->Port2(), true);
+  window->Logger()->Close();
+  const std::string message(StyleOf(VMurTerminal_ltExtra).log_marker);
+  EXPECT_EQ(LogText(), message + "CTS1 <- Active\r\n" + message + "CTS1 <- Low\r\n" + message +
+                           "DCD2 <- Active\r\n");
+}
+
+TEST_F(MainWindowSettings, SignalFlagsAreChosenWithTheMouseAndStored) {
+  Store("LogCom2CTS", 1);
+  OpenWindow();
+  auto* shape = Find<QFrame>("ShapeCTS2");
+  QTest::mouseClick(shape, Qt::LeftButton);  // 1 -> both
+  EXPECT_EQ(shape->palette().color(QPalette::WindowText), Qt::white);
+  QTest::mouseClick(shape, Qt::LeftButton);  // both -> none
+  EXPECT_EQ(shape->palette().color(QPalette::WindowText), Qt::black);
+  QTest::mouseClick(shape, Qt::LeftButton, Qt::ShiftModifier);  // only a plain click counts
+  EXPECT_EQ(shape->palette().color(QPalette::WindowText), Qt::black);
+
+  // The pop-up menu shows and toggles the indicator it was opened on.
+  auto* ring = Find<QFrame>("ShapeRing1");
+  QTest::mouseClick(ring, Qt::RightButton);
+  auto* to_terminal = Find<QAction>("ItemCommSignalsTerm");
+  auto* to_log = Find<QAction>("ItemCommSignalsLog");
+  EXPECT_FALSE(to_terminal->isChecked());
+  EXPECT_FALSE(to_log->isChecked());
+  to_log->trigger();
+  Find<QMenu>("PMenuCommSignals")->close();
+  EXPECT_EQ(ring->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  QTest::mouseClick(ring, Qt::RightButton);
+  EXPECT_TRUE(to_log->isChecked());
+  Find<QMenu>("PMenuCommSignals")->close();
+
+  window->close();
+  EXPECT_EQ(Stored("LogCom2CTS"), "0");
+  EXPECT_EQ(Stored("LogCom1Ring"), "2");
+  EXPECT_EQ(Stored("LogCom1CTS"), "0");
 }
 
 }  // namespace

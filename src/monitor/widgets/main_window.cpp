@@ -8,11 +8,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 
 #include "monitor/capture_files.h"
 #include "monitor/entry_values.h"
@@ -23,6 +25,7 @@
 #include "terminal/widgets/main_terminal.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
+#include "util/widgets/qt_color.h"
 
 namespace kestrova {
 namespace {
@@ -58,6 +61,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(EditTimeout, &QLineEdit::textChanged, this, [this] { OptionsChanged(); });
   connect(proto_buttons_, &QButtonGroup::idClicked, this, [this] { OptionsChanged(); });
   CheckLog1->installEventFilter(this);
+  for (QFrame* shape : signal_shapes_) shape->installEventFilter(this);
+  connect(PMenuCommSignals, &QMenu::aboutToShow, this, [this] {
+    ItemCommSignalsTerm->setChecked(signal_flags_[menu_signal_] & kReportToTerminal);
+    ItemCommSignalsLog->setChecked(signal_flags_[menu_signal_] & kReportToLog);
+  });
+  connect(ItemCommSignalsTerm, &QAction::triggered, this, [this] {
+    SetSignalFlags(menu_signal_, signal_flags_[menu_signal_] ^ kReportToTerminal);
+  });
+  connect(ItemCommSignalsLog, &QAction::triggered, this,
+          [this] { SetSignalFlags(menu_signal_, signal_flags_[menu_signal_] ^ kReportToLog); });
   EditFilename->installEventFilter(this);
   EditFile1->installEventFilter(this);
   connect(ItemSave, &QAction::triggered, this, [this] { EditFilenameDblClick(); });
@@ -105,6 +118,7 @@ void TForm1::FormCreate() {
   SelectComboText(ComboPort2, QString::fromStdString(VSSComm322->CommPort()));
   SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
   SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
+  for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
 
   VMurAppInfo1->RestoreForms();
   logger_ = new VMurLogger(&components_);
@@ -136,6 +150,7 @@ void TForm1::FormClose() {
   settings.log_times = CheckLogTimes->isChecked();
   settings.hex_delim = EditHexDelim->text().toStdString();
   settings.skip_byte = EditSkipByte->text().toStdString();
+  settings.signal_flags = signal_flags_;
   WriteMainWindowSettings(*VMurAppInfo1, settings);
 }
 
@@ -246,12 +261,24 @@ void TForm1::CreatePorts() {
       [this](VMurCommunicationComponent*, ChannelKey channel, std::string_view bytes) {
         VSSComm321AdvancedReceiveData(channel, bytes);
       });
+  const auto signal_events = [this](TVSSComm32* port, int first) {
+    port->OnChangedCTS() = [this, first](Object*, bool active) { SignalChanged(first, active); };
+    port->OnChangedDSR() = [this, first](Object*, bool active) {
+      SignalChanged(first + 1, active);
+    };
+    port->OnRing() = [this, first](Object*, bool active) { SignalChanged(first + 2, active); };
+    port->OnChangedRLSD() = [this, first](Object*, bool active) {
+      SignalChanged(first + 3, active);
+    };
+  };
+  signal_events(VSSComm321, 0);
   VSSComm321->SetOnStateChange(
       [this](Object*, TCommState state) { PortStateChange(VSSComm321, ComboPort1, state); });
   VSSComm322 = design("VSSComm322");
   VSSComm322->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
     VSSComm322ReceiveData(sender, bytes);
   });
+  signal_events(VSSComm322, 4);
   VSSComm322->SetOnStateChange(
       [this](Object*, TCommState state) { PortStateChange(VSSComm322, ComboPort2, state); });
 }
@@ -354,6 +381,22 @@ void TForm1::VMurTopDistributor1TimerPoll(uint32_t the_time) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  const auto* shape = std::find(signal_shapes_.begin(), signal_shapes_.end(), watched);
+  if (shape != signal_shapes_.end()) {
+    const int index = static_cast<int>(shape - signal_shapes_.begin());
+    const auto* mouse = static_cast<const QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton &&
+        mouse->modifiers() == Qt::NoModifier) {
+      SetSignalFlags(index, ToggledSignalFlags(signal_flags_[index]));
+      return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton &&
+        mouse->modifiers() == Qt::NoModifier) {
+      ShowSignalMenu(index, mouse->globalPosition().toPoint());
+      return true;
+    }
+    return false;
+  }
   if ((watched == EditFilename || watched == EditFile1) &&
       event->type() == QEvent::MouseButtonDblClick) {
     EditFilenameDblClick();
@@ -418,6 +461,36 @@ void TForm1::SpeedButton2Click(bool down) {
   } else {
     VSSComm321->SetGrab(vscgcSoft);
   }
+}
+
+void TForm1::SignalChanged(int index, bool active) {
+  QFrame* shape = signal_shapes_[index];
+  QPalette palette = shape->palette();
+  palette.setColor(QPalette::Window, ToQColor(SignalFillColor(active)));
+  shape->setPalette(palette);
+  const std::string_view name = kSignalNames[index];
+  shape->setToolTip(QString::fromStdString(SignalHint(name, active)));
+  const std::string report = SignalReport(name, active);
+  if (signal_flags_[index] & kReportToTerminal) {
+    VMurTerminal1->AddLine(report, VMurTerminal_ltExtraG);
+  }
+  if (signal_flags_[index] & kReportToLog) {
+    display_->WriteLog(LogKind::kMessage, report);
+    display_->WriteLog(LogKind::kEndOfLine, "");
+  }
+}
+
+void TForm1::SetSignalFlags(int index, int flags) {
+  signal_flags_[index] = flags & (kReportToTerminal | kReportToLog);
+  QFrame* shape = signal_shapes_[index];
+  QPalette palette = shape->palette();
+  palette.setColor(QPalette::WindowText, ToQColor(SignalOutlineColor(signal_flags_[index])));
+  shape->setPalette(palette);
+}
+
+void TForm1::ShowSignalMenu(int index, const QPoint& position) {
+  menu_signal_ = index;
+  PMenuCommSignals->popup(position);
 }
 
 void TForm1::EditHexDelimChange() {

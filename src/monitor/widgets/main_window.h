@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <memory>
 
 #include "appinfo/mur_app_info.h"
@@ -10,6 +11,7 @@
 #include "distribution/top_distributor.h"
 #include "monitor/framers.h"
 #include "monitor/send_script.h"
+#include "monitor/signal_indicator.h"
 #include "monitor/traffic_display.h"
 #include "serial/vss_comm32.h"
 #include "terminal/logger.h"
@@ -26,6 +28,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPoint;
 class QPushButton;
 class QToolButton;
 
@@ -79,6 +82,10 @@ class TForm1 : public QWidget {
   void EditFilenameChange();
   void SpeedButton1Click();
   void SpeedButton2Click(bool down);
+  // A modem status line of indicator `index` (kSignalNames order) changed.
+  void SignalChanged(int index, bool active);
+  void SetSignalFlags(int index, int flags);
+  void ShowSignalMenu(int index, const QPoint& position);
 
   // Handlers.
   void VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec);
@@ -146,6 +153,11 @@ class TForm1 : public QWidget {
   QFrame* Shape1 = nullptr;
   QMenu* PMenuCommSignals = nullptr;
   QAction* ItemSave = nullptr;
+  QAction* ItemCommSignalsTerm = nullptr;
+  QAction* ItemCommSignalsLog = nullptr;
+  std::array<QFrame*, kSignalIndicatorCount> signal_shapes_{};
+  std::array<int, kSignalIndicatorCount> signal_flags_{};
+  int menu_signal_ = 0;  // the indicator the pop-up menu was opened on
 };
 
 }  // namespace kestrova

@@ -79,12 +79,16 @@ QComboBox* PortBox(QWidget* parent, const char* name, int top) {
   return box;
 }
 
-void SignalShapes(QWidget* parent, int port, int first_top) {
+// The four indicators of a port, white until the first report; `shapes` gets them in the
+// order CTS, DSR, Ring, DCD.
+void SignalShapes(QWidget* parent, int port, int first_top, QFrame** shapes) {
   const char* const kSignals[] = {"CTS", "DSR", "Ring", "DCD"};
   for (int i = 0; i < 4; ++i) {
     const std::string name = "Shape" + std::string(kSignals[i]) + std::to_string(port);
     QFrame* shape = Place<QFrame>(parent, name.c_str(), 93, first_top + 6 * i, 7, 7);
     shape->setFrameShape(QFrame::Box);
+    Paint(shape, Qt::white);
+    shapes[i] = shape;
   }
 }
 
@@ -114,7 +118,7 @@ void TForm1::CreatePortRows() {
   SpeedButton2->setToolTip("Grab ;-)");
   SpeedButton2->setCheckable(true);
   ComboPort1 = PortBox(this, "ComboPort1", 8);
-  SignalShapes(this, 1, 6);
+  SignalShapes(this, 1, 6, &signal_shapes_[0]);
   ComboBaud1 = BaudBox(this, "ComboBaud1", 8);
   SpeedButton3 = Place<QToolButton>(this, "SpeedButton3", 161, 7, 20, 21);
   SpeedButton3->setText("*");
@@ -126,7 +130,7 @@ void TForm1::CreatePortRows() {
   Label2->setText("-");
   Label2->setAlignment(Qt::AlignCenter);
   ComboPort2 = PortBox(this, "ComboPort2", 40);
-  SignalShapes(this, 2, 38);
+  SignalShapes(this, 2, 38, &signal_shapes_[4]);
   ComboBaud2 = BaudBox(this, "ComboBaud2", 40);
   Button2 = Place<QPushButton>(this, "Button2", 180, 39, 50, 23);
   Button2->setText("Settings");
@@ -176,12 +180,12 @@ void TForm1::CreateMenusAndTabOrder() {
 
   PMenuCommSignals = new QMenu(this);
   PMenuCommSignals->setObjectName("PMenuCommSignals");
-  QAction* to_terminal = PMenuCommSignals->addAction(QString::fromUtf8("Na terminál"));
-  to_terminal->setObjectName("ItemCommSignalsTerm");
-  to_terminal->setCheckable(true);
-  QAction* to_log = PMenuCommSignals->addAction("Do logu");
-  to_log->setObjectName("ItemCommSignalsLog");
-  to_log->setCheckable(true);
+  ItemCommSignalsTerm = PMenuCommSignals->addAction(QString::fromUtf8("Na terminál"));
+  ItemCommSignalsTerm->setObjectName("ItemCommSignalsTerm");
+  ItemCommSignalsTerm->setCheckable(true);
+  ItemCommSignalsLog = PMenuCommSignals->addAction("Do logu");
+  ItemCommSignalsLog->setObjectName("ItemCommSignalsLog");
+  ItemCommSignalsLog->setCheckable(true);
 
   QWidget* const order[] = {Button1,    RGroupProto,  Button2,       ComboPort1,
                             ComboPort2, ComboBaud1,   ComboBaud2,    EditFilename,
