@@ -1,31 +1,20 @@
 #include "monitor/widgets/main_window.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QStyle>
 #include <QToolButton>
-#include <algorithm>
 
-#include "monitor/capture_files.h"
 #include "monitor/entry_values.h"
-#include "monitor/main_window_settings.h"
 #include "monitor/send_encoding.h"
 #include "platform/tick.h"
-#include "serial/widgets/port_combo.h"
 #include "terminal/widgets/main_terminal.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
-#include "util/widgets/qt_color.h"
 
 namespace kestrova {
 namespace {
@@ -61,24 +50,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(EditTimeout, &QLineEdit::textChanged, this, [this] { OptionsChanged(); });
   connect(proto_buttons_, &QButtonGroup::idClicked, this, [this] { OptionsChanged(); });
   CheckLog1->installEventFilter(this);
-  for (QFrame* shape : signal_shapes_) shape->installEventFilter(this);
-  connect(PMenuCommSignals, &QMenu::aboutToShow, this, [this] {
-    ItemCommSignalsTerm->setChecked(signal_flags_[menu_signal_] & kReportToTerminal);
-    ItemCommSignalsLog->setChecked(signal_flags_[menu_signal_] & kReportToLog);
-  });
-  connect(ItemCommSignalsTerm, &QAction::triggered, this, [this] {
-    SetSignalFlags(menu_signal_, signal_flags_[menu_signal_] ^ kReportToTerminal);
-  });
-  connect(ItemCommSignalsLog, &QAction::triggered, this,
-          [this] { SetSignalFlags(menu_signal_, signal_flags_[menu_signal_] ^ kReportToLog); });
-  EditFilename->installEventFilter(this);
-  EditFile1->installEventFilter(this);
-  connect(ItemSave, &QAction::triggered, this, [this] { EditFilenameDblClick(); });
-  for (QLineEdit* edit : {EditFilename, EditFile1}) {
-    connect(edit, &QLineEdit::returnPressed, this, [this] { EditFilenameDblClick(); });
-    connect(edit, &QLineEdit::textChanged, this, [this] { EditFilenameChange(); });
-  }
-  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+  ConnectSignalIndicators();
+  ConnectFileControls();
   connect(SpeedButton2, &QToolButton::clicked, this,
           [this](bool down) { SpeedButton2Click(down); });
   for (QCheckBox* check : {CheckLog1, CheckLog2, CheckLogTimes, CheckStop}) {
@@ -88,94 +61,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() { VMurTopDistributor1->DeleteChannel(ChannelKey()); }
-
-void TForm1::FormCreate() {
-  const MainWindowSettings settings = ReadMainWindowSettings(*VMurAppInfo1);
-  if (const std::optional<Protocol> protocol = ProtocolFromSetting(settings.protocol)) {
-    proto_buttons_->button(static_cast<int>(*protocol))->setChecked(true);
-  }
-  EditFilename->setText(QString::fromStdString(settings.filename));
-  EditFile1->setText(QString::fromStdString(settings.file_macro1));
-  EditTimeout->setText(QString::fromStdString(settings.packet_timeout));
-  CheckLog1->setChecked(settings.log_com1);
-  CheckLog2->setChecked(settings.log_com2);
-  CheckLogTimes->setChecked(settings.log_times);
-  EditHexDelim->setText(QString::fromStdString(settings.hex_delim));
-  EditHexDelimChange();
-  EditSkipByte->setText(QString::fromStdString(settings.skip_byte));
-  EditSkipByteChange();
-
-  if (NamesNetworkPort(settings.port1)) {
-    stored_network_port1_ = settings.port1;
-    ComboPort1->setEditText(QString::fromStdString(settings.port1));
-  } else {
-    VSSComm321->SetConfigAsString(settings.port1);
-    FillPortCombo(ComboPort1, VSSComm321->CommPort());
-    SelectComboText(ComboPort1, QString::fromStdString(VSSComm321->CommPort()));
-  }
-  VSSComm322->SetConfigAsString(settings.port2);
-  FillPortCombo(ComboPort2, VSSComm322->CommPort());
-  SelectComboText(ComboPort2, QString::fromStdString(VSSComm322->CommPort()));
-  SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
-  SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
-  for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
-
-  VMurAppInfo1->RestoreForms();
-  logger_ = new VMurLogger(&components_);
-  logger_->SetName("Logger");
-  logger_->SetNewFileStyle(vslnfExact);
-  OpenLog(settings.log_file);
-  display_->SetLogger(logger_);
-  display_->SetLastDataTime(TickCount());
-  OptionsChanged();
-}
-
-void TForm1::FormClose() {
-  logger_->Close();
-  VMurTopDistributor1->DeleteChannel(VSSComm321);
-  VMurTopDistributor1->DeleteChannel(ChannelKey());
-  VMurAppInfo1->SaveForms();
-
-  MainWindowSettings settings;
-  settings.port1 =
-      stored_network_port1_.empty() ? VSSComm321->GetConfigAsString() : stored_network_port1_;
-  settings.port2 = VSSComm322->GetConfigAsString();
-  settings.packet_timeout = EditTimeout->text().toStdString();
-  settings.file_macro1 = EditFile1->text().toStdString();
-  settings.filename = EditFilename->text().toStdString();
-  settings.protocol = ProtocolName(static_cast<Protocol>(proto_buttons_->checkedId()));
-  settings.log_file = log_file_name_;
-  settings.log_com1 = CheckLog1->isChecked();
-  settings.log_com2 = CheckLog2->isChecked();
-  settings.log_times = CheckLogTimes->isChecked();
-  settings.hex_delim = EditHexDelim->text().toStdString();
-  settings.skip_byte = EditSkipByte->text().toStdString();
-  settings.signal_flags = signal_flags_;
-  WriteMainWindowSettings(*VMurAppInfo1, settings);
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-  if (!closed_) {
-    closed_ = true;
-    try {
-      FormClose();
-    } catch (const std::exception& e) {
-      // The window closes all the same; the user learns why the next start will not restore.
-      QMessageBox::warning(this, windowTitle(),
-                           QString::fromUtf8("The settings could not be saved: ") +
-                               QString::fromStdString(e.what()));
-    }
-  }
-  QWidget::closeEvent(event);
-  emit Closed();
-}
-
-void TForm1::OpenLog(const std::string& file_name) {
-  log_file_name_ = file_name;
-  logger_->Close();
-  logger_->SetLogPath(file_name);
-  PaintLogIndicator(logger_->Open());
-}
 
 void TForm1::CreateComponents() {
   components_.SetName("Form1");
@@ -381,27 +266,7 @@ void TForm1::VMurTopDistributor1TimerPoll(uint32_t the_time) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  const auto* shape = std::find(signal_shapes_.begin(), signal_shapes_.end(), watched);
-  if (shape != signal_shapes_.end()) {
-    const int index = static_cast<int>(shape - signal_shapes_.begin());
-    const auto* mouse = static_cast<const QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton &&
-        mouse->modifiers() == Qt::NoModifier) {
-      SetSignalFlags(index, ToggledSignalFlags(signal_flags_[index]));
-      return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton &&
-        mouse->modifiers() == Qt::NoModifier) {
-      ShowSignalMenu(index, mouse->globalPosition().toPoint());
-      return true;
-    }
-    return false;
-  }
-  if ((watched == EditFilename || watched == EditFile1) &&
-      event->type() == QEvent::MouseButtonDblClick) {
-    EditFilenameDblClick();
-    return true;
-  }
+  if (SignalIndicatorEvent(watched, event) || FileControlEvent(watched, event)) return true;
   if (watched == CheckLog1 && event->type() == QEvent::MouseButtonRelease) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::RightButton && mouse->modifiers() == Qt::NoModifier) {
@@ -412,48 +277,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::LoadScript() {
-  const QString file = QFileDialog::getOpenFileName(this, QString(), "kruhac.txt");
-  if (file.isEmpty()) return;
-  std::string error;
-  if (!script_.LoadFile(file.toStdString(), TickCount(), error)) {
-    QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
-  }
-}
-
-void TForm1::EditFilenameDblClick() {
-  const std::string counter = EditFile1->text().toStdString();
-  try {
-    VMurTerminal1->Output().SaveToFile(CaptureFileName(EditFilename->text().toStdString(), counter),
-                                       true);
-  } catch (const std::exception&) {
-    PaintWindow(true);
-    return;
-  }
-  PaintWindow(false);
-  EditFile1->setText(QString::fromStdString(NextCaptureCounter(counter)));
-  QApplication::beep();
-}
-
-void TForm1::EditFilenameChange() {
-  const std::string name =
-      CaptureFileName(EditFilename->text().toStdString(), EditFile1->text().toStdString());
-  const bool taken = QFileInfo::exists(QString::fromStdString(name));
-  for (QLineEdit* edit : {EditFilename, EditFile1}) {
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Text, taken
-                                         ? QColor(255, 0, 0)
-                                         : edit->style()->standardPalette().color(QPalette::Text));
-    edit->setPalette(palette);
-  }
-}
-
-void TForm1::SpeedButton1Click() {
-  const QString chosen =
-      QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(log_file_name_));
-  if (!chosen.isEmpty()) OpenLog(chosen.toStdString());
-}
-
 void TForm1::SpeedButton2Click(bool down) {
   if (down) {
     VSSComm321->SetGrab(vscgcOnce);
@@ -461,36 +284,6 @@ void TForm1::SpeedButton2Click(bool down) {
   } else {
     VSSComm321->SetGrab(vscgcSoft);
   }
-}
-
-void TForm1::SignalChanged(int index, bool active) {
-  QFrame* shape = signal_shapes_[index];
-  QPalette palette = shape->palette();
-  palette.setColor(QPalette::Window, ToQColor(SignalFillColor(active)));
-  shape->setPalette(palette);
-  const std::string_view name = kSignalNames[index];
-  shape->setToolTip(QString::fromStdString(SignalHint(name, active)));
-  const std::string report = SignalReport(name, active);
-  if (signal_flags_[index] & kReportToTerminal) {
-    VMurTerminal1->AddLine(report, VMurTerminal_ltExtraG);
-  }
-  if (signal_flags_[index] & kReportToLog) {
-    display_->WriteLog(LogKind::kMessage, report);
-    display_->WriteLog(LogKind::kEndOfLine, "");
-  }
-}
-
-void TForm1::SetSignalFlags(int index, int flags) {
-  signal_flags_[index] = flags & (kReportToTerminal | kReportToLog);
-  QFrame* shape = signal_shapes_[index];
-  QPalette palette = shape->palette();
-  palette.setColor(QPalette::WindowText, ToQColor(SignalOutlineColor(signal_flags_[index])));
-  shape->setPalette(palette);
-}
-
-void TForm1::ShowSignalMenu(int index, const QPoint& position) {
-  menu_signal_ = index;
-  PMenuCommSignals->popup(position);
 }
 
 void TForm1::EditHexDelimChange() {

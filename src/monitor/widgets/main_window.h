@@ -81,6 +81,10 @@ class TForm1 : public QWidget {
   // Warns (red text) when the next capture file would overwrite one.
   void EditFilenameChange();
   void SpeedButton1Click();
+  void ConnectFileControls();
+  bool FileControlEvent(QObject* watched, QEvent* event);
+  void ConnectSignalIndicators();
+  bool SignalIndicatorEvent(QObject* watched, QEvent* event);
   void SpeedButton2Click(bool down);
   // A modem status line of indicator `index` (kSignalNames order) changed.
   void SignalChanged(int index, bool active);

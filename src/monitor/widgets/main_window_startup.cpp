@@ -1,0 +1,99 @@
+// The main window's start-up from its stored options and their storing when it closes.
+#include "monitor/widgets/main_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "monitor/main_window_settings.h"
+#include "platform/tick.h"
+#include "serial/widgets/port_combo.h"
+#include "util/widgets/combo_text.h"
+
+namespace kestrova {
+
+void TForm1::FormCreate() {
+  const MainWindowSettings settings = ReadMainWindowSettings(*VMurAppInfo1);
+  if (const std::optional<Protocol> protocol = ProtocolFromSetting(settings.protocol)) {
+    proto_buttons_->button(static_cast<int>(*protocol))->setChecked(true);
+  }
+  EditFilename->setText(QString::fromStdString(settings.filename));
+  EditFile1->setText(QString::fromStdString(settings.file_macro1));
+  EditTimeout->setText(QString::fromStdString(settings.packet_timeout));
+  CheckLog1->setChecked(settings.log_com1);
+  CheckLog2->setChecked(settings.log_com2);
+  CheckLogTimes->setChecked(settings.log_times);
+  EditHexDelim->setText(QString::fromStdString(settings.hex_delim));
+  EditHexDelimChange();
+  EditSkipByte->setText(QString::fromStdString(settings.skip_byte));
+  EditSkipByteChange();
+
+  if (NamesNetworkPort(settings.port1)) {
+    stored_network_port1_ = settings.port1;
+    ComboPort1->setEditText(QString::fromStdString(settings.port1));
+  } else {
+    VSSComm321->SetConfigAsString(settings.port1);
+    FillPortCombo(ComboPort1, VSSComm321->CommPort());
+    SelectComboText(ComboPort1, QString::fromStdString(VSSComm321->CommPort()));
+  }
+  VSSComm322->SetConfigAsString(settings.port2);
+  FillPortCombo(ComboPort2, VSSComm322->CommPort());
+  SelectComboText(ComboPort2, QString::fromStdString(VSSComm322->CommPort()));
+  SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
+  SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
+  for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
+
+  VMurAppInfo1->RestoreForms();
+  logger_ = new VMurLogger(&components_);
+  logger_->SetName("Logger");
+  logger_->SetNewFileStyle(vslnfExact);
+  OpenLog(settings.log_file);
+  display_->SetLogger(logger_);
+  display_->SetLastDataTime(TickCount());
+  OptionsChanged();
+}
+
+void TForm1::FormClose() {
+  logger_->Close();
+  VMurTopDistributor1->DeleteChannel(VSSComm321);
+  VMurTopDistributor1->DeleteChannel(ChannelKey());
+  VMurAppInfo1->SaveForms();
+
+  MainWindowSettings settings;
+  settings.port1 =
+      stored_network_port1_.empty() ? VSSComm321->GetConfigAsString() : stored_network_port1_;
+  settings.port2 = VSSComm322->GetConfigAsString();
+  settings.packet_timeout = EditTimeout->text().toStdString();
+  settings.file_macro1 = EditFile1->text().toStdString();
+  settings.filename = EditFilename->text().toStdString();
+  settings.protocol = ProtocolName(static_cast<Protocol>(proto_buttons_->checkedId()));
+  settings.log_file = log_file_name_;
+  settings.log_com1 = CheckLog1->isChecked();
+  settings.log_com2 = CheckLog2->isChecked();
+  settings.log_times = CheckLogTimes->isChecked();
+  settings.hex_delim = EditHexDelim->text().toStdString();
+  settings.skip_byte = EditSkipByte->text().toStdString();
+  settings.signal_flags = signal_flags_;
+  WriteMainWindowSettings(*VMurAppInfo1, settings);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    try {
+      FormClose();
+    } catch (const std::exception& e) {
+      // The window closes all the same; the user learns why the next start will not restore.
+      QMessageBox::warning(this, windowTitle(),
+                           QString::fromUtf8("The settings could not be saved: ") +
+                               QString::fromStdString(e.what()));
+    }
+  }
+  QWidget::closeEvent(event);
+  emit Closed();
+}
+
+}  // namespace kestrova
