@@ -2,12 +2,17 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "appinfo/mur_app_info.h"
 
 namespace kestrova {
 namespace {
 
 constexpr std::string_view kOptions = "Options";
+constexpr std::string_view kFilterRules = "Options\\FilterRecv";
+// A damaged count must not make the start-up read (and hold) millions of empty rules.
+constexpr int kMaxFilterRules = 10000;
 
 // "LogCom1CTS" for "CTS1": the port's number moves to the front.
 std::string SignalValueName(std::string_view signal_name) {
@@ -46,6 +51,10 @@ MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info) {
   for (int i = 0; i < kSignalIndicatorCount; ++i) {
     settings.signal_flags[i] = app_info.ReadInteger(kOptions, SignalValueName(kSignalNames[i]), 0);
   }
+  const int rule_count = std::min(app_info.ReadInteger(kFilterRules, "_Count", 0), kMaxFilterRules);
+  for (int i = 0; i < rule_count; ++i) {
+    settings.filter_rules.push_back(app_info.ReadString(kFilterRules, std::to_string(i), ""));
+  }
   return settings;
 }
 
@@ -64,6 +73,10 @@ void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& se
   app_info.WriteString(kOptions, "SkipByte", settings.skip_byte);
   for (int i = 0; i < kSignalIndicatorCount; ++i) {
     app_info.WriteInteger(kOptions, SignalValueName(kSignalNames[i]), settings.signal_flags[i]);
+  }
+  app_info.WriteInteger(kFilterRules, "_Count", static_cast<int>(settings.filter_rules.size()));
+  for (size_t i = 0; i < settings.filter_rules.size(); ++i) {
+    app_info.WriteString(kFilterRules, std::to_string(i), settings.filter_rules[i]);
   }
 }
 

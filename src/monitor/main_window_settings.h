@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "monitor/framers.h"
 #include "monitor/signal_indicator.h"
@@ -29,11 +30,14 @@ struct MainWindowSettings {
   std::string port2;
   // Reporting flags of the signal indicators, in kSignalNames order.
   std::array<int, kSignalIndicatorCount> signal_flags{};
+  // The colour filter's rules, in "Options\FilterRecv".
+  std::vector<std::string> filter_rules;
 };
 
 // Every value with its default where nothing is stored.
 MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info);
-// Writes the values; a failure to write the per-user settings raises ERegistryException.
+// Writes the values (rules beyond the new count stay in place, unread); a failure to write the
+// per-user settings raises ERegistryException.
 void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& settings);
 
 // The protocol a stored name selects: a protocol's exact name, or "PPP", which older versions

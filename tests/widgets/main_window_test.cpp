@@ -12,6 +12,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
@@ -21,6 +23,7 @@
 #include <fstream>
 
 #include "main_window_fixture.h"
+#include "monitor/widgets/color_filter_dialog.h"
 #include "support/pty_pair.h"
 #include "support/simulated_serial_device.h"
 #include "support/terminal_view_cases.h"
@@ -359,6 +362,73 @@ TEST_F(MainWindowSettings, SignalFlagsAreChosenWithTheMouseAndStored) {
   EXPECT_EQ(Stored("LogCom2CTS"), "0");
   EXPECT_EQ(Stored("LogCom1Ring"), "2");
   EXPECT_EQ(Stored("LogCom1CTS"), "0");
+}
+
+TEST_F(MainWindowSettings, FilterRulesHighlightPort1PacketsOnly) {
+  // Rules come from the settings at start-up; the later match wins.
+  VMurAppInfo rules(nullptr, &loop);
+  rules.SetAppName("KestTerminal");
+  rules.WriteInteger("Options\\FilterRecv", "_Count", 2);
+  rules.WriteString("Options\\FilterRecv", "0", R"(clRed:"*?ok")");
+  rules.WriteString("Options\\FilterRecv", "1", R"(clBlue:"b")");
+  OpenWindow();
+  window->Terminal().SetShowOptions(0);
+  TVSSComm32& port1 = window->Port1();
+  TVSSComm32& port2 = window->Port2();
+  port1.OnReceiveData()(&port1, "a ok\nb ok\nb ok\nno\nx");
+  port2.OnReceiveData()(&port2, "b ok\nx");
+  std::vector<std::pair<std::string, TColor>> lines;
+  for (const TextRun& run : window->Terminal().Output().View()->Runs()) {
+    if (run.underline) lines.emplace_back(run.text, run.color);
+  }
+  // Each packet is judged afresh, so a repeated colour is shown again (the view joins the two
+  // lines' runs); "no" and port 2's packet stay plain.
+  EXPECT_EQ(lines, (std::vector<std::pair<std::string, TColor>>{
+                       {"+ a ok<#0A>\n", clRed}, {"+ b ok<#0A>\n+ b ok<#0A>\n", clBlue}}));
+}
+
+TEST_F(MainWindowSettings, FilterRulesAreStoredAndOldOnesBeyondTheCountStay) {
+  VMurAppInfo rules(nullptr, &loop);
+  rules.SetAppName("KestTerminal");
+  rules.WriteInteger("Options\\FilterRecv", "_Count", 3);
+  for (const char* index : {"0", "1", "2"}) {
+    rules.WriteString("Options\\FilterRecv", index, std::string("clRed:\"") + index + "\"");
+  }
+  OpenWindow();
+  window->close();
+  EXPECT_EQ(rules.ReadInteger("Options\\FilterRecv", "_Count", -1), 3);
+  EXPECT_EQ(rules.ReadString("Options\\FilterRecv", "2", ""), "clRed:\"2\"");
+}
+
+TEST_F(MainWindowSettings, AFilterColourThatIsNoColourClearsTheView) {
+  VMurAppInfo rules(nullptr, &loop);
+  rules.SetAppName("KestTerminal");
+  rules.WriteInteger("Options\\FilterRecv", "_Count", 1);
+  rules.WriteString("Options\\FilterRecv", "0", R"(clNoSuch:"x")");
+  OpenWindow();
+  TVSSComm32& port1 = window->Port1();
+  port1.OnReceiveData()(&port1, "a\nb");
+  EXPECT_GT(window->Terminal().Output().View()->Length(), 0);
+  port1.OnReceiveData()(&port1, "\nx\ny");
+  EXPECT_EQ(window->Terminal().Output().View()->Length(), 0);
+}
+
+TEST(ColorFilterDialogTest, OkGivesTheMemoLinesAndTheLayoutFollowsTheSize) {
+  int argc = 0;
+  if (QApplication::instance() == nullptr) new QApplication(argc, nullptr);
+  ColorFilterDialog dialog(nullptr, {"clRed:\"a\"", "clBlue:\"b\""});
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "Coloring Filter: Received");
+  EXPECT_EQ(dialog.size(), QSize(500, 300));
+  EXPECT_EQ(dialog.Memo()->toPlainText(), "clRed:\"a\"\nclBlue:\"b\"");
+  EXPECT_EQ(dialog.Memo()->geometry(), QRect(8, 8, 484, 251));
+  dialog.Memo()->setPlainText("clGreen:\"x\"\n\nclLime\n");
+  EXPECT_EQ(dialog.Rules(), (std::vector<std::string>{"clGreen:\"x\"", "", "clLime"}));
+  dialog.resize(600, 400);
+  EXPECT_EQ(dialog.Memo()->geometry(), QRect(8, 8, 584, 351));
+  const auto buttons = dialog.findChildren<QPushButton*>();
+  ASSERT_EQ(buttons.size(), 2);
+  EXPECT_EQ(buttons[0]->geometry(), QRect(523, 367, 69, 25));
 }
 
 }  // namespace

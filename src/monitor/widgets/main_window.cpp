@@ -11,6 +11,7 @@
 
 #include "monitor/entry_values.h"
 #include "monitor/send_encoding.h"
+#include "monitor/widgets/color_filter_dialog.h"
 #include "platform/tick.h"
 #include "terminal/widgets/main_terminal.h"
 #include "util/color.h"
@@ -52,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   CheckLog1->installEventFilter(this);
   ConnectSignalIndicators();
   ConnectFileControls();
+  connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
   connect(SpeedButton2, &QToolButton::clicked, this,
           [this](bool down) { SpeedButton2Click(down); });
   for (QCheckBox* check : {CheckLog1, CheckLog2, CheckLogTimes, CheckStop}) {
@@ -284,6 +286,11 @@ void TForm1::SpeedButton2Click(bool down) {
   } else {
     VSSComm321->SetGrab(vscgcSoft);
   }
+}
+
+void TForm1::SpeedButton3Click() {
+  ColorFilterDialog dialog(this, filter_.Rules());
+  if (dialog.exec() == QDialog::Accepted) filter_.SetRules(dialog.Rules());
 }
 
 void TForm1::EditHexDelimChange() {

@@ -9,6 +9,7 @@
 #include "appinfo/mur_app_info.h"
 #include "appinfo/widgets/app_info_forms.h"
 #include "distribution/top_distributor.h"
+#include "monitor/color_filter.h"
 #include "monitor/framers.h"
 #include "monitor/send_script.h"
 #include "monitor/signal_indicator.h"
@@ -86,6 +87,8 @@ class TForm1 : public QWidget {
   void ConnectSignalIndicators();
   bool SignalIndicatorEvent(QObject* watched, QEvent* event);
   void SpeedButton2Click(bool down);
+  // The colour filter's rules in their dialog.
+  void SpeedButton3Click();
   // A modem status line of indicator `index` (kSignalNames order) changed.
   void SignalChanged(int index, bool active);
   void SetSignalFlags(int index, int flags);
@@ -129,6 +132,7 @@ class TForm1 : public QWidget {
   std::string log_file_name_;
   bool closed_ = false;
   SendScript script_;
+  ColorFilter filter_;
   std::unique_ptr<TrafficDisplay> display_;
   uint8_t frame_delimiter_ = kDefaultFrameDelimiter;
   int skip_byte_ = -1;

@@ -54,6 +54,13 @@ void TForm1::FormCreate() {
   display_->SetLogger(logger_);
   display_->SetLastDataTime(TickCount());
   OptionsChanged();
+  // Only port 1's packets are highlighted.
+  VMurTopDistributor1->OnAdvancedRecvGetColor() = [this](VMurGeneralDistributor*,
+                                                         ChannelKey channel, std::string_view data,
+                                                         uint32_t, TColor& color) {
+    if (channel == ChannelKey(VSSComm321)) filter_.Apply(data, color);
+  };
+  filter_.SetRules(settings.filter_rules);
 }
 
 void TForm1::FormClose() {
@@ -77,6 +84,7 @@ void TForm1::FormClose() {
   settings.hex_delim = EditHexDelim->text().toStdString();
   settings.skip_byte = EditSkipByte->text().toStdString();
   settings.signal_flags = signal_flags_;
+  settings.filter_rules = filter_.Rules();
   WriteMainWindowSettings(*VMurAppInfo1, settings);
 }
 
