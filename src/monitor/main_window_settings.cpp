@@ -1,7 +1,5 @@
 #include "monitor/main_window_settings.h"
 
-#include <strings.h>
-
 #include <algorithm>
 
 #include "appinfo/mur_app_info.h"
@@ -18,11 +16,6 @@ constexpr int kMaxFilterRules = 10000;
 std::string SignalValueName(std::string_view signal_name) {
   return "LogCom" + std::string(signal_name.substr(signal_name.size() - 1)) +
          std::string(signal_name.substr(0, signal_name.size() - 1));
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 }  // namespace
@@ -86,11 +79,6 @@ std::optional<Protocol> ProtocolFromSetting(std::string_view name) {
     if (name == ProtocolName(static_cast<Protocol>(i))) return static_cast<Protocol>(i);
   }
   return std::nullopt;
-}
-
-bool NamesNetworkPort(std::string_view port1) {
-  return StartsWithNoCase(port1, ":") || StartsWithNoCase(port1, "TCP:") ||
-         StartsWithNoCase(port1, "UDP:");
 }
 
 }  // namespace kestrova

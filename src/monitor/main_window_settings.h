@@ -44,8 +44,4 @@ void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& se
 // stored for the Hex view; nothing for any other text (the designed choice stays).
 std::optional<Protocol> ProtocolFromSetting(std::string_view name);
 
-// Whether a port-1 text names a network port (":port", "TCP:...", "UDP:...", any letter case)
-// rather than a serial port or bridge.
-bool NamesNetworkPort(std::string_view port1);
-
 }  // namespace kestrova

@@ -58,6 +58,14 @@ class ProgramTest : public ::testing::Test {
     fs::create_directories(work_);
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all);  // Qt wants its runtime folder private
+    // The program opens its two ports at start-up. The machine-wide settings (the per-user ones
+    // stay fresh) name ports that do not exist, so that no run touches this machine's COM1.
+    for (const auto& [name, port] : {std::pair{"Port1", "no-port-1"}, {"Port2", "no-port-2"}}) {
+      const HiveResult written =
+          RegWriteValue(RegRoot::kLocalMachine, kOptionsKey, name,
+                        RegValue::String("\"" + (hives_.Root() / port).string() + "\""));
+      ASSERT_TRUE(written.ok) << written.error;
+    }
   }
 
   void TearDown() override {

@@ -33,6 +33,9 @@ class MainWindowFixture : public ::testing::Test {
     settings_.SetRegistryPath("Software\\MUR s.r.o.\\");
     SetTickSource([this] { return now; });
     Store("LogFile", LogPath().string());
+    // Ports that do not exist, so that no window opens this machine's serial ports.
+    Store("Port1", "\"" + (hives.Root() / "no-port-1").string() + "\"");
+    Store("Port2", "\"" + (hives.Root() / "no-port-2").string() + "\"");
   }
   ~MainWindowFixture() override {
     window.reset();

@@ -158,8 +158,9 @@ TEST_F(MainWindowSettings, StartFromNothingAndStoreEveryValueOnClosing) {
   EXPECT_EQ(window->FrameDelimiter(), 0x7E);
   EXPECT_EQ(window->SkipByte(), -1);
   EXPECT_EQ(Find<QComboBox>("ComboBaud1")->currentText(), "57600");
-  EXPECT_EQ(Find<QComboBox>("ComboPort1")->currentText(), "COM1");
-  EXPECT_EQ(Find<QComboBox>("ComboPort2")->currentText(), "COM1");
+  // The fixture's ports (no machine's real ones) come back into the boxes.
+  const QString port1 = QString::fromStdString((hives.Root() / "no-port-1").string());
+  EXPECT_EQ(Find<QComboBox>("ComboPort1")->currentText(), port1);
 
   window->close();
   const std::string log_file = LogPath().string();
@@ -174,8 +175,10 @@ TEST_F(MainWindowSettings, StartFromNothingAndStoreEveryValueOnClosing) {
                                                           {"LogTimes", "0"},
                                                           {"LogFile", log_file.c_str()}};
   for (const auto& [name, value] : expected) EXPECT_EQ(Stored(name), value) << name;
-  EXPECT_EQ(Stored("Port1").substr(0, 15), "\"COM1\",\"57600\",");
-  EXPECT_EQ(Stored("Port2").substr(0, 15), "\"COM1\",\"57600\",");
+  EXPECT_TRUE(Stored("Port1").starts_with("\"" + port1.toStdString() + "\",\"57600\",\"8\","))
+      << Stored("Port1");
+  EXPECT_TRUE(Stored("Port2").starts_with("\"" + (hives.Root() / "no-port-2").string() + "\","))
+      << Stored("Port2");
 }
 
 TEST_F(MainWindowSettings, StoredValuesComeBackAndChangesAreStored) {
@@ -280,17 +283,28 @@ TEST_F(MainWindowSettings, GrabButtonStaysDownOnlyWhilePort1IsOpen) {
   testing::PtyPair line;
   OpenWindow();
   auto* grab = Find<QToolButton>("SpeedButton2");
-  // Nobody to take the port from, and it is not open: the button pops up again.
+  const auto settle = [this] { loop.RunFor(std::chrono::milliseconds(50)); };
+  // Port 1 reconnects by itself, so naming a port that exists opens it.
   window->Port1().SetCommPort(line.slave_path());
-  grab->click();
-  EXPECT_FALSE(grab->isChecked());
-  ASSERT_TRUE(window->Port1().StartComm()) << window->Port1().LastErrorText();
-  grab->click();
+  settle();
+  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().LastErrorText();
   EXPECT_TRUE(grab->isChecked());
   grab->click();
+  settle();
   EXPECT_FALSE(grab->isChecked());
   EXPECT_EQ(window->Port1().Grab(), vscgcSoft);
+  EXPECT_TRUE(window->Port1().Connected());
+  grab->click();
+  settle();
+  EXPECT_TRUE(grab->isChecked());
+  window->Port1().SetAutoReconnect(false);
   window->Port1().StopComm();
+  settle();
+  EXPECT_FALSE(grab->isChecked());
+  // Nobody to take the port from, and it is not open: the button pops up again.
+  grab->click();
+  settle();
+  EXPECT_FALSE(grab->isChecked());
 }
 
 TEST_F(MainWindowSettings, SignalIndicatorsShowLevelsAndReportAsFlagged) {
@@ -429,6 +443,55 @@ TEST(ColorFilterDialogTest, OkGivesTheMemoLinesAndTheLayoutFollowsTheSize) {
   const auto buttons = dialog.findChildren<QPushButton*>();
   ASSERT_EQ(buttons.size(), 2);
   EXPECT_EQ(buttons[0]->geometry(), QRect(523, 367, 69, 25));
+}
+
+TEST_F(MainWindowSettings, PortBoxesOpenWhatTheyNameAndBaudBoxesSetTheRate) {
+  testing::PtyPair line1;
+  testing::PtyPair line2;
+  OpenWindow();
+  auto* port1_box = Find<QComboBox>("ComboPort1");
+  port1_box->setEditText(QString::fromStdString(line1.slave_path()));
+  emit port1_box->lineEdit()->editingFinished();
+  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().LastErrorText();
+  EXPECT_TRUE(
+      loop.RunUntil([&] { return port1_box->palette().color(QPalette::Text) == QColor(0, 0, 255); },
+                    std::chrono::seconds(5)));
+  auto* port2_box = Find<QComboBox>("ComboPort2");
+  port2_box->setEditText(QString::fromStdString(line2.slave_path()));
+  emit port2_box->lineEdit()->editingFinished();
+  EXPECT_TRUE(window->Port2().Connected()) << window->Port2().LastErrorText();
+
+  auto* baud1 = Find<QComboBox>("ComboBaud1");
+  baud1->setCurrentText("115200");
+  emit baud1->textActivated("115200");
+  EXPECT_EQ(window->Port1().BaudRate(), TBaudRate::_115200);
+
+  // "TCP:" alone changes nothing: the serial port stays open.
+  port1_box->setEditText("TCP:");
+  emit port1_box->lineEdit()->editingFinished();
+  EXPECT_TRUE(window->Port1().Connected());
+  // A network port closes the serial one; this version keeps its text for the next run.
+  port1_box->setEditText("tcp:502");
+  emit port1_box->lineEdit()->editingFinished();
+  EXPECT_FALSE(window->Port1().Connected());
+  EXPECT_NE(testing::ViewText(*window->Terminal().Output().View()).find("tcp:502 is kept"),
+            std::string::npos);
+  window->Port2().StopComm();
+  window->close();
+  EXPECT_EQ(Stored("Port1"), "tcp:502");
+}
+
+TEST_F(MainWindowSettings, SettingsButtonShowsWhatTheDialogChose) {
+  OpenWindow();
+  TVSSComm32::SetDialogRunner([](TVSSComm32& port, const std::string&) {
+    port.SetConfigAsString("\"/dev/kestrova-chosen\",\"9600\"");
+    return true;
+  });
+  window->Port2().SetAutoReconnect(false);
+  Find<QPushButton>("Button2")->click();
+  TVSSComm32::SetDialogRunner({});
+  EXPECT_EQ(Find<QComboBox>("ComboPort2")->currentText(), "/dev/kestrova-chosen");
+  EXPECT_EQ(Find<QComboBox>("ComboBaud2")->currentText(), "9600");
 }
 
 }  // namespace

@@ -19,11 +19,13 @@
 #include "terminal/mur_terminal.h"
 #include "util/component.h"
 #include "util/timer.h"
+#include "util/widgets/drop_down_combo.h"
 
 class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QString;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -103,6 +105,15 @@ class TForm1 : public QWidget {
   void VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
   void VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes);
   void PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state);
+  // Port 1's box names a port: open it in its mode, close what belongs to the other modes.
+  void ComboPort1Change(const QString& text);
+  void ComboPort2Change(const QString& text);
+  void ComboBaudChange(TVSSComm32* port, const QString& text);
+  // The port's settings dialog; the boxes then show what it chose.
+  void SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box);
+  void ConnectPortControls();
+  // Port 1 opened in its mode and port 2 kept open, with port 1's fixed line timing.
+  void StartPorts();
   void VMurTopDistributor1TimerPoll(uint32_t the_time);
   void VMurTerminal1TermSendData(const std::string& data, bool includes_cr);
   // Sends to port 1's transport, shown and logged as sent data.
@@ -129,6 +140,7 @@ class TForm1 : public QWidget {
   VMurLogger* logger_ = nullptr;  // made by FormCreate
   // A network port 1 as stored; kept until the network transports are part of the window.
   std::string stored_network_port1_;
+  std::string applied_port1_;  // the port-1 text last acted on
   std::string log_file_name_;
   bool closed_ = false;
   SendScript script_;
@@ -140,8 +152,8 @@ class TForm1 : public QWidget {
   QToolButton* SpeedButton1 = nullptr;
   QToolButton* SpeedButton2 = nullptr;
   QToolButton* SpeedButton3 = nullptr;
-  QComboBox* ComboPort1 = nullptr;
-  QComboBox* ComboPort2 = nullptr;
+  DropDownComboBox* ComboPort1 = nullptr;
+  DropDownComboBox* ComboPort2 = nullptr;
   QComboBox* ComboBaud1 = nullptr;
   QComboBox* ComboBaud2 = nullptr;
   QPushButton* Button1 = nullptr;

@@ -72,8 +72,8 @@ QComboBox* BaudBox(QWidget* parent, const char* name, int top) {
   return box;
 }
 
-QComboBox* PortBox(QWidget* parent, const char* name, int top) {
-  QComboBox* box = Place<QComboBox>(parent, name, 24, top, 69, kControlHeight);
+DropDownComboBox* PortBox(QWidget* parent, const char* name, int top) {
+  auto* box = Place<DropDownComboBox>(parent, name, 24, top, 69, kControlHeight);
   box->setEditable(true);
   box->setEditText("ComboPort1");  // replaced by the stored port at start-up
   return box;

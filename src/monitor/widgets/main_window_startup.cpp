@@ -9,6 +9,7 @@
 #include <QMessageBox>
 
 #include "monitor/main_window_settings.h"
+#include "monitor/port_specification.h"
 #include "platform/tick.h"
 #include "serial/widgets/port_combo.h"
 #include "util/widgets/combo_text.h"
@@ -31,7 +32,9 @@ void TForm1::FormCreate() {
   EditSkipByte->setText(QString::fromStdString(settings.skip_byte));
   EditSkipByteChange();
 
-  if (NamesNetworkPort(settings.port1)) {
+  const PortSpecification port1 = ReadStoredPortSpecification(settings.port1);
+  display_->Options().mode = port1.mode;
+  if (port1.mode != ChannelMode::kSerial) {
     stored_network_port1_ = settings.port1;
     ComboPort1->setEditText(QString::fromStdString(settings.port1));
   } else {
@@ -54,6 +57,8 @@ void TForm1::FormCreate() {
   display_->SetLogger(logger_);
   display_->SetLastDataTime(TickCount());
   OptionsChanged();
+  applied_port1_ = ComboPort1->currentText().toStdString();
+  StartPorts();
   // Only port 1's packets are highlighted.
   VMurTopDistributor1->OnAdvancedRecvGetColor() = [this](VMurGeneralDistributor*,
                                                          ChannelKey channel, std::string_view data,
