@@ -132,7 +132,7 @@ void TForm1::CreateComponents() {
 }
 
 void TForm1::CreatePorts() {
-  // Both closed until a port is chosen; port 1 waits longer for a slow line to take a write.
+  // The design values; StartPorts opens both once the stored settings are in.
   const auto design = [this](const char* name) {
     auto* port = new TVSSComm32(&components_);
     port->BeginLoading();
