@@ -10,6 +10,8 @@
 namespace kestrova {
 namespace {
 
+constexpr int kReceiveBufferBytes = 1 << 20;
+
 sockaddr_in MakeAddress(uint32_t address, int port) {
   sockaddr_in result{};
   result.sin_family = AF_INET;
@@ -29,6 +31,9 @@ int UdpSocket::Open(int port) {
   Close();
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return errno;
+  // Room for a burst while the GUI thread is busy; the system caps it at its own limit.
+  const int receive_buffer = kReceiveBufferBytes;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
   const sockaddr_in local = MakeAddress(INADDR_ANY, port);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     const int error = errno;

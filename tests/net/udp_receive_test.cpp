@@ -136,7 +136,7 @@ TEST_F(UdpTest, LargestDatagramArrivesWhole) {
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 251);
   ASSERT_TRUE(peer.SendTo(udp_->LocalPort(), big));
   ASSERT_TRUE(WaitForData(1));
-  const std::string& got = Events(UdpEvent::kData).front().text;
+  const std::string got = Events(UdpEvent::kData).front().text;
   ASSERT_EQ(got.size(), big.size());
   EXPECT_TRUE(got == big);
 }
