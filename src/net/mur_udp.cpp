@@ -37,10 +37,11 @@ class VMurUdp::BusyScope {
   VMurUdp& udp_;
 };
 
-VMurUdp::VMurUdp(Component* owner, MessageLoop* loop)
+VMurUdp::VMurUdp(Component* owner, MessageLoop* loop, const SocketFactory& socket_factory)
     : VMurCommunicationComponent(owner),
       loop_(loop != nullptr ? *loop : MainLoop()),
       internal_(new VMurDistributor(this)),
+      socket_(socket_factory ? socket_factory() : std::make_unique<UdpSocket>()),
       receive_buffer_(kMaxUdpPayload) {
   peers_.push_back(std::make_unique<VMurUdpClient>(this, std::string(), -1));
   internal_->SetName("VMurUdp_Distributor");
@@ -199,10 +200,10 @@ void VMurUdp::Activate() {
   if (port < 0 || !server_wanted_) port = 0;
   interfaces_stale_ = true;
   ++generation_;
-  const int error = socket_.Open(port);
+  const int error = socket_->Open(port);
   TCommState new_state = CommStateConnected;
   if (error == 0) {
-    read_watch_ = loop_.WatchFd(socket_.Fd(), MessageLoop::Readiness::kReadable,
+    read_watch_ = loop_.WatchFd(socket_->Fd(), MessageLoop::Readiness::kReadable,
                                 [this] { HandleReadable(); });
   } else {
     new_state = CommStateFailed;
@@ -222,7 +223,7 @@ void VMurUdp::Deactivate() {
   const uint64_t generation = ++generation_;
   read_watch_.reset();
   write_watch_.reset();
-  socket_.Close();
+  socket_->Close();
   out_queue_.clear();
   queued_bytes_ = 0;
   awaiting_lookup_.clear();
@@ -261,7 +262,7 @@ void VMurUdp::HandleReadable() {
   reading_ = true;
   const uint64_t generation = generation_;
   for (int i = 0; i < kDatagramsPerTurn && !free_pending_ && generation == generation_; ++i) {
-    const ErrnoResult<UdpDatagramInfo> received = socket_.ReceiveFrom(receive_buffer_);
+    const ErrnoResult<UdpDatagramInfo> received = socket_->ReceiveFrom(receive_buffer_);
     if (WouldBlock(received.error)) break;
     // Other errors (an ICMP report for an earlier send) carry no datagram.
     if (!received.ok()) continue;
@@ -402,7 +403,7 @@ void VMurUdp::HostResolved(const UdpHostLookup& result) {
 bool VMurUdp::Send(std::string_view data, uint32_t address, int port, bool broadcast) {
   // Behind queued datagrams, so the order holds.
   if (!out_queue_.empty()) return Queue(data, address, port, broadcast);
-  const int error = socket_.SendTo(data, address, port, broadcast);
+  const int error = socket_->SendTo(data, address, port, broadcast);
   if (error == 0) return true;
   if (WouldBlock(error)) return Queue(data, address, port, broadcast);
   ReportStatus("Cannot send to " + AddressToText(address) + ":" + std::to_string(port) + ": " +
@@ -420,7 +421,7 @@ bool VMurUdp::Queue(std::string_view data, uint32_t address, int port, bool broa
   out_queue_.push_back({std::string(data), address, port, broadcast});
   queued_bytes_ += data.size();
   if (!write_watch_) {
-    write_watch_ = loop_.WatchFd(socket_.Fd(), MessageLoop::Readiness::kWritable,
+    write_watch_ = loop_.WatchFd(socket_->Fd(), MessageLoop::Readiness::kWritable,
                                  [this] { HandleWritable(); });
   }
   return true;
@@ -430,7 +431,7 @@ void VMurUdp::HandleWritable() {
   BusyScope busy(*this);
   while (!out_queue_.empty()) {
     Outgoing& next = out_queue_.front();
-    const int error = socket_.SendTo(next.data, next.address, next.port, next.broadcast);
+    const int error = socket_->SendTo(next.data, next.address, next.port, next.broadcast);
     if (WouldBlock(error)) return;
     const uint32_t address = next.address;
     const int port = next.port;

@@ -27,6 +27,8 @@ namespace kestrova {
 class VMurUdp : public VMurCommunicationComponent {
  public:
   using ErrorEvent = std::function<void(Object* sender, int severity, const std::string& text)>;
+  // Makes the socket the component works on; tests hand in one of their own.
+  using SocketFactory = std::function<std::unique_ptr<UdpSocket>()>;
   using ClientChangeEvent =
       std::function<void(VMurUdp* sender, VMurUdpClient* client, VMurItemOperation op)>;
 
@@ -40,7 +42,8 @@ class VMurUdp : public VMurCommunicationComponent {
   static constexpr size_t kMaxQueuedBytes = 4 << 20;
 
   // Without a loop the component runs on MainLoop().
-  explicit VMurUdp(Component* owner, MessageLoop* loop = nullptr);
+  explicit VMurUdp(Component* owner, MessageLoop* loop = nullptr,
+                   const SocketFactory& socket_factory = nullptr);
   ~VMurUdp() override;
 
   // The distributor whose poll drives the retries; the internal distributor hangs below it.
@@ -87,9 +90,9 @@ class VMurUdp : public VMurCommunicationComponent {
   void StartClient();
   void StopClient();
   bool ClientStarted() const { return client_state_ == CommStateConnected; }
-  bool Active() const { return socket_.IsOpen(); }
+  bool Active() const { return socket_->IsOpen(); }
   // The port the socket is bound to, 0 while it is closed.
-  int LocalPort() const { return socket_.LocalPort(); }
+  int LocalPort() const { return socket_->LocalPort(); }
   int PeerCount() const { return static_cast<int>(peers_.size()) - 1; }
   // Learned peer `index` (0 .. PeerCount() - 1), nullptr out of range.
   VMurUdpClient* GetPeer(int index) const;
@@ -149,7 +152,7 @@ class VMurUdp : public VMurCommunicationComponent {
   // Counts activations and deactivations, so work started before one can see it happened.
   uint64_t generation_ = 0;
 
-  UdpSocket socket_;
+  std::unique_ptr<UdpSocket> socket_;
   LoopHandle read_watch_;
   LoopHandle write_watch_;
   std::vector<char> receive_buffer_;

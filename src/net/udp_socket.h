@@ -20,10 +20,11 @@ struct UdpDatagramInfo {
   int port = 0;
 };
 
+// Virtual where tests stand in for what loopback never does (a full send buffer).
 class UdpSocket {
  public:
   UdpSocket() = default;
-  ~UdpSocket() { Close(); }
+  virtual ~UdpSocket() { Close(); }
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
 
@@ -39,7 +40,7 @@ class UdpSocket {
   // Sends `data` as one datagram to `address` (host byte order) and `port`; with
   // `allow_broadcast` broadcasting is allowed for this send only. Returns 0 or the errno
   // (EWOULDBLOCK when the send buffer is full).
-  int SendTo(std::string_view data, uint32_t address, int port, bool allow_broadcast);
+  virtual int SendTo(std::string_view data, uint32_t address, int port, bool allow_broadcast);
   // Receives one datagram into `buffer` (make it kMaxUdpPayload bytes, or a datagram may be
   // cut); EWOULDBLOCK when none is waiting.
   ErrnoResult<UdpDatagramInfo> ReceiveFrom(std::span<char> buffer);

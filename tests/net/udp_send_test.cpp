@@ -2,6 +2,8 @@
 // host names, and the writes that must fail.
 #include <netinet/in.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
@@ -166,6 +168,65 @@ TEST_F(UdpTest, UnknownHostIsReportedAndItsWritesDropped) {
   ASSERT_TRUE(
       loop_.RunUntil([&] { return !Events(UdpEvent::kError).empty(); }, std::chrono::seconds(20)));
   EXPECT_NE(Events(UdpEvent::kError).front().text.find("no-such-host.invalid"), std::string::npos);
+}
+
+// Loopback never runs out of send buffer; this socket says it has while `full` is set.
+class FullSendBufferSocket : public UdpSocket {
+ public:
+  explicit FullSendBufferSocket(bool* full) : full_(full) {}
+  int SendTo(std::string_view data, uint32_t address, int port, bool allow_broadcast) override {
+    if (*full_) return EWOULDBLOCK;
+    return UdpSocket::SendTo(data, address, port, allow_broadcast);
+  }
+
+ private:
+  bool* full_;
+};
+
+class FullSendBufferTest : public UdpTest {
+ protected:
+  FullSendBufferTest() {
+    udp_ = std::make_unique<VMurUdp>(
+        nullptr, &loop_, [this] { return std::make_unique<FullSendBufferSocket>(&full_); });
+    Record(*udp_);
+    udp_->SetClientHost("127.0.0.1:" + std::to_string(peer_.Port()));
+    udp_->StartComm();
+  }
+
+  bool full_ = false;
+  UdpPeer peer_;
+};
+
+TEST_F(FullSendBufferTest, DatagramsWaitInOrder) {
+  ASSERT_TRUE(udp_->WriteCommData("0"));
+  full_ = true;
+  for (int i = 1; i <= 3; ++i) ASSERT_TRUE(udp_->WriteCommData(std::to_string(i)));
+  loop_.RunFor(std::chrono::milliseconds(20));
+  full_ = false;
+  // Behind the queue even though the socket would take it now.
+  ASSERT_TRUE(udp_->WriteCommData("4"));
+  std::vector<std::string> got;
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] {
+        while (const auto datagram = peer_.Receive(std::chrono::milliseconds(0))) {
+          got.push_back(datagram->data);
+        }
+        return got.size() >= 5;
+      },
+      std::chrono::seconds(5)));
+  EXPECT_EQ(got, (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+}
+
+TEST_F(FullSendBufferTest, QueueIsBoundedAndRefusesWhatDoesNotFit) {
+  full_ = true;
+  const std::string datagram(60000, 'b');
+  size_t accepted = 0;
+  while (accepted < 1000 && udp_->WriteCommData(datagram)) ++accepted;
+  EXPECT_EQ(accepted, VMurUdp::kMaxQueuedBytes / datagram.size());
+  ASSERT_EQ(Events(UdpEvent::kError).size(), 1u);
+  EXPECT_NE(Events(UdpEvent::kError).front().text.find("Send queue full"), std::string::npos);
+  // A small one still fits.
+  EXPECT_TRUE(udp_->WriteCommData("small"));
 }
 
 }  // namespace
