@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {{1, "a\n"}, {2, "b\n"}, {1, "c\n"}, {2, "d\n"}},
                     "+ a<#0A>\n - b<#0A>\n+ c<#0A>\n - d<#0A>",
                     "+ a\r\n+ c\r\n"}),
-    [](const ::testing::TestParamInfo<TrafficCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<TrafficCase>& param) { return param.param.name; });
 
 TEST_F(MainWindowFixture, LinesTakeTheirKindsColoursAndTheFiltersHighlight) {
   OpenWindow();

@@ -120,8 +120,8 @@ void TForm1::CreateComponents() {
   VMurAppInfo1->SetGui(app_info_forms_);
   // After the settings component, so that the history is stored before that goes.
   VMurTerminal1 = CreateMainTerminal(&components_, this, VMurAppInfo1).terminal;
-  VMurTerminal1->SetOnTermSendData([this](Object*, const std::string& data, bool includes_cr) {
-    VMurTerminal1TermSendData(data, includes_cr);
+  VMurTerminal1->SetOnTermSendData([this](Object*, const std::string& typed, bool includes_cr) {
+    VMurTerminal1TermSendData(typed, includes_cr);
   });
   // Before the ports: their state handlers use it from the start.
   display_ = std::make_unique<TrafficDisplay>(
@@ -244,8 +244,8 @@ void TForm1::VMurTopDistributor1AdvancedRecvTransfer(VMurGeneralDistributor* sen
   display_->ShowReceived(*sender, channel, the_time, bytes, lowest != nullptr);
 }
 
-void TForm1::VMurTerminal1TermSendData(const std::string& data, bool includes_cr) {
-  const std::string bytes = EncodeTerminalBytes(display_->Options().protocol, data, includes_cr);
+void TForm1::VMurTerminal1TermSendData(const std::string& typed, bool includes_cr) {
+  const std::string bytes = EncodeTerminalBytes(display_->Options().protocol, typed, includes_cr);
   if (!bytes.empty()) SendData(TickCount(), bytes);
 }
 

@@ -115,7 +115,7 @@ class TForm1 : public QWidget {
   // Port 1 opened in its mode and port 2 kept open, with port 1's fixed line timing.
   void StartPorts();
   void VMurTopDistributor1TimerPoll(uint32_t the_time);
-  void VMurTerminal1TermSendData(const std::string& data, bool includes_cr);
+  void VMurTerminal1TermSendData(const std::string& typed, bool includes_cr);
   // Sends to port 1's transport, shown and logged as sent data.
   void SendData(uint32_t the_time, std::string_view bytes);
   // A whole line of kind "extra" in the terminal, and in the log as a message.

@@ -61,9 +61,9 @@ void TForm1::FormCreate() {
   StartPorts();
   // Only port 1's packets are highlighted.
   VMurTopDistributor1->OnAdvancedRecvGetColor() = [this](VMurGeneralDistributor*,
-                                                         ChannelKey channel, std::string_view data,
+                                                         ChannelKey channel, std::string_view bytes,
                                                          uint32_t, TColor& color) {
-    if (channel == ChannelKey(VSSComm321)) filter_.Apply(data, color);
+    if (channel == ChannelKey(VSSComm321)) filter_.Apply(bytes, color);
   };
   filter_.SetRules(settings.filter_rules);
 }
