@@ -1,0 +1,127 @@
+// The main window's ports: what port 1's box names and the mode it puts port 1 in, the serial
+// ports' boxes and buttons, opening at start-up, and the ports' state shown in their boxes.
+#include "monitor/widgets/main_window.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "monitor/port_specification.h"
+#include "serial/widgets/port_combo.h"
+#include "util/color.h"
+#include "util/widgets/combo_text.h"
+
+namespace kestrova {
+
+void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state) {
+  // Port 1's box speaks for the network port in the other modes.
+  const bool shows_state = port == VSSComm322 || display_->Options().mode == ChannelMode::kSerial;
+  switch (shows_state ? state : CommStateFirst) {
+    case CommStateFailed:
+      SetComboFontColor(box, clRed);
+      break;
+    case CommStateDisconnected:
+      SetComboFontColor(box, clBlack);
+      break;
+    case CommStateConnected:
+      SetComboFontColor(box, clBlue);
+      break;
+    default:
+      break;
+  }
+  // Whatever was half received belongs to the port's previous life.
+  VMurTopDistributor1->DeleteChannel(port);
+  if (port == VSSComm321) SpeedButton2->setChecked(VSSComm321->Connected());
+}
+
+void TForm1::SpeedButton2Click(bool down) {
+  if (down) {
+    VSSComm321->SetGrab(vscgcOnce);
+    if (!VSSComm321->Connected()) SpeedButton2->setChecked(false);
+  } else {
+    VSSComm321->SetGrab(vscgcSoft);
+  }
+}
+
+void TForm1::ConnectPortControls() {
+  // A typed port is taken when the user is done with it (Enter or leaving the box), not for
+  // every key: each text would be a port to open.
+  connect(ComboPort1, &QComboBox::activated, this,
+          [this] { ComboPort1Change(ComboPort1->currentText()); });
+  connect(ComboPort1->lineEdit(), &QLineEdit::editingFinished, this,
+          [this] { ComboPort1Change(ComboPort1->currentText()); });
+  connect(ComboPort2, &QComboBox::activated, this,
+          [this] { ComboPort2Change(ComboPort2->currentText()); });
+  connect(ComboPort2->lineEdit(), &QLineEdit::editingFinished, this,
+          [this] { ComboPort2Change(ComboPort2->currentText()); });
+  ComboPort1->SetOnDropDown([this] { FillPortCombo(ComboPort1, VSSComm321->CommPort()); });
+  ComboPort2->SetOnDropDown([this] { FillPortCombo(ComboPort2, VSSComm322->CommPort()); });
+  connect(ComboBaud1, &QComboBox::textActivated, this,
+          [this](const QString& text) { ComboBaudChange(VSSComm321, text); });
+  connect(ComboBaud2, &QComboBox::textActivated, this,
+          [this](const QString& text) { ComboBaudChange(VSSComm322, text); });
+  connect(Button1, &QPushButton::clicked, this,
+          [this] { SettingsClick(VSSComm321, ComboPort1, ComboBaud1); });
+  connect(Button2, &QPushButton::clicked, this,
+          [this] { SettingsClick(VSSComm322, ComboPort2, ComboBaud2); });
+}
+
+void TForm1::ComboPort1Change(const QString& text) {
+  const std::string typed = text.toStdString();
+  if (typed == applied_port1_) return;  // Enter and leaving the box both report it
+  applied_port1_ = typed;
+  const PortSpecification spec = ReadTypedPortSpecification(typed);
+  if (!spec.ignored) display_->Options().mode = spec.mode;
+  if (display_->Options().mode != ChannelMode::kSerial) {
+    VSSComm321->SetAutoReconnect(false);
+    VSSComm321->StopComm();
+  }
+  if (spec.ignored) return;
+  if (spec.mode == ChannelMode::kSerial) {
+    stored_network_port1_.clear();
+    VSSComm321->SetAutoReconnect(true);
+    VSSComm321->SetConfigAsString("\"" + typed + "\"");
+    return;
+  }
+  stored_network_port1_ = typed;
+  ShowMessage("TCP and UDP ports cannot be opened by this version: " + typed + " is kept");
+}
+
+void TForm1::ComboPort2Change(const QString& text) {
+  VSSComm322->SetConfigAsString(text.toStdString());
+}
+
+void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
+  bool number = false;
+  const int rate = text.toInt(&number);
+  if (const std::optional<TBaudRate> entry = BaudRateFromValue(number ? rate : 0)) {
+    port->SetBaudRate(*entry);
+  }
+}
+
+void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box) {
+  port->ShowConfigDialog(port->Name());
+  port_box->setEditText(QString::fromStdString(port->CommPort()));
+  if (port == VSSComm321) applied_port1_ = port->CommPort();
+  SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
+}
+
+void TForm1::StartPorts() {
+  if (display_->Options().mode == ChannelMode::kSerial) {
+    VSSComm321->SetAutoReconnect(true);
+    VSSComm321->SetGrab(vscgcSoft);
+    SpeedButton2->setChecked(VSSComm321->Connected());
+  }
+  VSSComm322->SetAutoReconnect(true);
+  VSSComm32Timeouts& timeouts = VSSComm321->Timeouts();
+  timeouts.SetValue(VSSComm32Timeouts::kReadInterval, 0);
+  timeouts.SetValue(VSSComm32Timeouts::kReadTotalConst, 50);
+  timeouts.SetValue(VSSComm32Timeouts::kReadTotalMult, 0);
+  timeouts.SetValue(VSSComm32Timeouts::kWriteTotalConst, 0);
+  timeouts.SetValue(VSSComm32Timeouts::kWriteTotalMult, 0);
+  VSSComm321->Chars().SetXOn(0);
+  VSSComm321->Chars().SetXOff(0);
+}
+
+}  // namespace kestrova
