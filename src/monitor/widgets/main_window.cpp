@@ -6,16 +6,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
-#include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 
 #include "monitor/entry_values.h"
-#include "monitor/port_specification.h"
 #include "monitor/send_encoding.h"
 #include "monitor/widgets/color_filter_dialog.h"
 #include "platform/tick.h"
-#include "serial/widgets/port_combo.h"
 #include "terminal/widgets/main_terminal.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
