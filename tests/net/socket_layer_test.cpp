@@ -228,6 +228,8 @@ int hook_code = 0;
 void RecordHook(int code) { hook_code = code; }
 
 TEST_F(SocketLayerTest, ErrorHookTakesFailedCallsInsteadOfExceptions) {
+  // Whatever an earlier component installed on this thread is put back at the end.
+  const SocketErrorProc installed = SetSocketErrorProc(nullptr);
   Fd taken = ListenLoopback();
   const int port = PortOf(taken.get());
   {
@@ -254,7 +256,7 @@ TEST_F(SocketLayerTest, ErrorHookTakesFailedCallsInsteadOfExceptions) {
     EXPECT_FALSE(server.Active());
     EXPECT_FALSE(server.Socket()->Connected()) << "a socket that could not bind does not listen";
   }
-  EXPECT_EQ(SetSocketErrorProc(nullptr), RecordHook);
+  EXPECT_EQ(SetSocketErrorProc(installed), RecordHook);
 }
 
 TEST_F(SocketLayerTest, WriteNoticeComesBackAfterTheSendBufferFilled) {
