@@ -100,6 +100,11 @@ VMurTcp::~VMurTcp() {
   if (hook_target == this) hook_target = nullptr;
 }
 
+void VMurTcp::Loaded() {
+  VMurCommunicationComponent::Loaded();
+  internal_->SetName(Name() + "_FDistributor");
+}
+
 void VMurTcp::HookProc(int error_code) {
   if (hook_target != nullptr) hook_target->SocketErrorProc(error_code);
 }

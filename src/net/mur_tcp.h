@@ -99,6 +99,9 @@ class VMurTcp : public VMurCommunicationComponent {
   bool ClientWanted() const { return client_wanted_; }
   int LastWriteError() const { return last_write_error_; }
 
+  // Names the internal distributor after the component once its name is known.
+  void Loaded() override;
+
   // The poll of the internal distributor: reconnects, restarts the server, reads and flushes.
   void Poll(uint32_t the_time);
 

@@ -2,6 +2,7 @@
 #include "net/mur_tcp.h"
 
 #include <gtest/gtest.h>
+#include <netinet/tcp.h>
 
 #include <atomic>
 #include <chrono>
@@ -454,6 +455,45 @@ TEST_F(MurTcpTest, Free2OutsideHandlersDestroysAtOnce) {
   tcp_->Free2();
   tcp_ = nullptr;
   EXPECT_TRUE(gone);
+}
+
+TEST_F(MurTcpTest, ResetByThePeerRemovesTheConnection) {
+  TcpRecorder seen(*tcp_);
+  const int port = StartLoopbackServer();
+  Fd peer = ConnectLoopback(port);
+  ASSERT_TRUE(RunUntil([&] { return tcp_->ClientCount() == 1; }));
+  VMurTcpClient* client = tcp_->GetClient(0);
+  // Unread input makes the close a reset.
+  ASSERT_TRUE(tcp_->WriteCommDataTo(client, "unread"));
+  loop_.RunFor(milliseconds(20));
+  const linger abort_close{1, 0};
+  setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, &abort_close, sizeof(abort_close));
+  peer.Reset();
+  ASSERT_TRUE(RunUntil([&] { return tcp_->ClientCount() == 0; }));
+  EXPECT_EQ(seen.Count(vsioRemove), 1);
+  EXPECT_TRUE(tcp_->ServerListening()) << "the server goes on";
+  Fd next = ConnectLoopback(port);
+  ASSERT_TRUE(RunUntil([&] { return tcp_->ClientCount() == 1; }));
+}
+
+TEST_F(MurTcpTest, OutgoingConnectionGetsKeepAliveAndItsReceiveBuffer) {
+  Fd listener = ListenLoopback();
+  tcp_->SetKeepAliveTime(5000);
+  tcp_->SetKeepAliveInterval(2000);
+  tcp_->SetClientHost("localhost:" + std::to_string(PortOf(listener.get())));
+  ASSERT_TRUE(tcp_->StartClient());
+  ASSERT_TRUE(RunUntil([&] { return tcp_->Connected(); }));
+  const int fd = tcp_->MainClient()->Socket()->SocketHandle();
+  int value = 0;
+  socklen_t size = sizeof(value);
+  ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &value, &size), 0);
+  EXPECT_EQ(value, 1);
+  ASSERT_EQ(getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &value, &size), 0);
+  EXPECT_EQ(value, 5);
+  ASSERT_EQ(getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &value, &size), 0);
+  EXPECT_EQ(value, 2);
+  ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &value, &size), 0);
+  EXPECT_EQ(value, 2 * 8192) << "the kernel reports twice what was asked";
 }
 
 }  // namespace
