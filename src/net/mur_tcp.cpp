@@ -114,7 +114,6 @@ void VMurTcp::SocketErrorProc(int error_code) {
   if (error_code == 0) return;
   server_listening_ = false;
   server_active_ = false;
-  listen_error_ = error_code;
 }
 
 void VMurTcp::Notification(Component* component, Operation operation) {
@@ -648,7 +647,6 @@ bool VMurTcp::StartServer() {
     hook_target = this;
     server_listening_ = true;
     server_active_ = true;
-    listen_error_ = 0;
     server_socket_->SetActive(true);
     hook_target = nullptr;
     server_wanted_ = true;

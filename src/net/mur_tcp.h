@@ -139,7 +139,6 @@ class VMurTcp : public VMurCommunicationComponent {
   size_t SendPieces(VMurTcpClient* client, std::string_view bytes);
   void ApplyConnectedSocketOptions(TCustomWinSocket* socket);
   void ScheduleDestroy();
-  bool Dying() const { return dying_; }
 
   static void HookProc(int error_code);
   void SocketErrorProc(int error_code);
@@ -164,7 +163,6 @@ class VMurTcp : public VMurCommunicationComponent {
   int keep_alive_time_ = -1;
   int keep_alive_interval_ = -1;
   int last_write_error_ = 0;
-  int listen_error_ = 0;
 
   int busy_depth_ = 0;
   std::deque<PendingEvent> pending_events_;

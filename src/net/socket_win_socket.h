@@ -98,7 +98,6 @@ class TCustomWinSocket : public Object {
   void StartTransfer();
   void SetConnected(bool value) { connected_ = value; }
   void SetStyles(uint32_t styles) { async_styles_ = styles; }
-  void SetHandle(int handle) { handle_ = handle; }
   MessageLoop& Loop() { return loop_; }
   MessageWindow& Window();
   // Closes the handle and forgets the watches and queued notifications (no events).
