@@ -96,6 +96,8 @@ class VMurUdp : public VMurCommunicationComponent {
   int PeerCount() const { return static_cast<int>(peers_.size()) - 1; }
   // Learned peer `index` (0 .. PeerCount() - 1), nullptr out of range.
   VMurUdpClient* GetPeer(int index) const;
+  // Whether `channel` is one of the learned peers (never the configured main-channel peer).
+  bool OwnsPeer(ChannelKey channel) const { return FindPeer(channel) > 0; }
 
   // Tests hand in their own interface list.
   void SetInterfaceSource(UdpInterfaceSource source) { interface_source_ = std::move(source); }

@@ -43,6 +43,8 @@ struct TrafficCase {
   std::string log;   // the log file, with both ports' logging ticked unless `options` untick
 };
 
+void PrintTo(const TrafficCase& c, std::ostream* out) { *out << c.name; }
+
 class MainWindowTraffic : public MainWindowFixture,
                           public ::testing::WithParamInterface<TrafficCase> {
  protected:

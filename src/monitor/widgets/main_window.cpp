@@ -91,20 +91,20 @@ void TForm1::CreateComponents() {
       [this](VMurGeneralDistributor*, ChannelKey channel, uint32_t& the_time,
              std::string_view bytes, VMurGeneralDistributor* lowest,
              bool) { display_->ShowSent(channel, the_time, bytes, lowest != nullptr); };
-  VMurTopDistributor1->OnUpdateHandler() =
-      [](VMurTopDistributor*, VMurCommunicationComponent*& handler, ChannelKey& channel) {
-        // A transport named as the channel is written on its main channel; a network peer is
-        // written through the transport that owns it.
-        auto* component = dynamic_cast<Component*>(channel.AsObject());
-        if (auto* transport = dynamic_cast<VMurCommunicationComponent*>(component)) {
-          handler = transport;
-          channel = ChannelKey();
-        } else if (component != nullptr) {
-          if (auto* owner = dynamic_cast<VMurCommunicationComponent*>(component->Owner())) {
-            handler = owner;
-          }
-        }
-      };
+  VMurTopDistributor1->OnUpdateHandler() = [this](VMurTopDistributor*,
+                                                  VMurCommunicationComponent*& handler,
+                                                  ChannelKey& channel) {
+    // A transport named as the channel is written on its main channel; a network peer is
+    // written through the transport that owns it.
+    if (VMurTcpClient::IsLive(channel.AsObject())) {
+      handler = static_cast<VMurTcpClient*>(channel.AsObject())->Owner();
+    } else if (VMurUdp1 != nullptr && VMurUdp1->OwnsPeer(channel)) {
+      handler = VMurUdp1;
+    } else if (auto* transport = dynamic_cast<VMurCommunicationComponent*>(channel.AsObject())) {
+      handler = transport;
+      channel = ChannelKey();
+    }
+  };
   VMurTopDistributor1->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
     VMurTopDistributor1TimerPoll(the_time);
   };
@@ -120,10 +120,14 @@ void TForm1::CreateComponents() {
   VMurTerminal1->SetOnTermSendData([this](Object*, const std::string& typed, bool includes_cr) {
     VMurTerminal1TermSendData(typed, includes_cr);
   });
-  // Before the ports: their state handlers use it from the start.
+  // Before the ports, which are destroyed first: their last state reports are shown and logged.
+  logger_ = new VMurLogger(&components_);
+  logger_->SetName("Logger");
+  logger_->SetNewFileStyle(vslnfExact);
   display_ = std::make_unique<TrafficDisplay>(
       VMurTerminal1->Output(), [this](ChannelKey channel) { return RoleOf(channel); }, TickCount());
   CreatePorts();
+  CreateTcp();
   for (Component* component : components_.Components()) component->Loaded();
   components_.Loaded();
 }
@@ -175,7 +179,10 @@ ChannelRole TForm1::RoleOf(ChannelKey channel) const {
   if (channel.IsNil()) return ChannelRole::kNil;
   if (channel == ChannelKey(VSSComm321)) return ChannelRole::kPort1;
   if (channel == ChannelKey(VSSComm322)) return ChannelRole::kPort2;
-  // Network peers' channel objects join with their transports.
+  if (channel == ChannelKey(VMurTcp1)) return ChannelRole::kTcpComponent;
+  if (channel == ChannelKey(VMurUdp1)) return ChannelRole::kUdpComponent;
+  if (VMurTcpClient::IsLive(channel.AsObject())) return ChannelRole::kTcpClient;
+  if (VMurUdp1 != nullptr && VMurUdp1->OwnsPeer(channel)) return ChannelRole::kUdpClient;
   return ChannelRole::kOther;
 }
 
@@ -226,16 +233,37 @@ void TForm1::VMurTerminal1TermSendData(const std::string& typed, bool includes_c
 }
 
 void TForm1::SendData(uint32_t the_time, std::string_view bytes) {
-  if (!stored_network_port1_.empty()) {
-    ShowMessage("Port 1 is a network port, which this version cannot open: nothing was sent");
-    return;
+  // A server sends to every peer; only the first one's copy is shown and logged.
+  const auto to_peers = [&](VMurCommunicationComponent* component, int count, auto peer) {
+    if (count < 1) {
+      VMurTopDistributor1->SendComData(component, the_time, bytes);
+      return;
+    }
+    VMurTopDistributor1->SendComData(peer(0), the_time, bytes);
+    for (int i = 1; i < count; ++i) component->WriteCommDataTo(peer(i), bytes);
+  };
+  switch (display_->Options().mode) {
+    case ChannelMode::kSerial:
+      if (!VSSComm321->Connected()) {
+        // The chain would show the bytes as sent although no transport took them.
+        ShowMessage("Port 1 is not open: nothing was sent");
+        return;
+      }
+      VMurTopDistributor1->SendComData(VSSComm321, the_time, bytes);
+      return;
+    case ChannelMode::kTcpClient:
+      VMurTopDistributor1->SendComData(VMurTcp1->MainClient(), the_time, bytes);
+      return;
+    case ChannelMode::kTcpServer:
+      to_peers(VMurTcp1, VMurTcp1->ClientCount(), [this](int i) { return VMurTcp1->GetClient(i); });
+      return;
+    case ChannelMode::kUdpClient:
+      VMurTopDistributor1->SendComData(VMurUdp1, the_time, bytes);
+      return;
+    case ChannelMode::kUdpServer:
+      to_peers(VMurUdp1, VMurUdp1->PeerCount(), [this](int i) { return VMurUdp1->GetPeer(i); });
+      return;
   }
-  if (!VSSComm321->Connected()) {
-    // The chain would show the bytes as sent although no transport took them.
-    ShowMessage("Port 1 is not open: nothing was sent");
-    return;
-  }
-  VMurTopDistributor1->SendComData(VSSComm321, the_time, bytes);
 }
 
 void TForm1::ShowMessage(std::string_view text) {

@@ -11,9 +11,12 @@
 #include "distribution/top_distributor.h"
 #include "monitor/color_filter.h"
 #include "monitor/framers.h"
+#include "monitor/port_specification.h"
 #include "monitor/send_script.h"
 #include "monitor/signal_indicator.h"
 #include "monitor/traffic_display.h"
+#include "net/mur_tcp.h"
+#include "net/mur_udp.h"
 #include "serial/vss_comm32.h"
 #include "terminal/logger.h"
 #include "terminal/mur_terminal.h"
@@ -112,6 +115,21 @@ class TForm1 : public QWidget {
   // The port's settings dialog; the boxes then show what it chose.
   void SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box);
   void ConnectPortControls();
+  // Port 1 as a network port: the TCP component (designed) and the UDP one (made at start-up).
+  void CreateTcp();
+  void CreateUdp();
+  void NetworkReceiveData(VMurCommunicationComponent* sender, ChannelKey channel,
+                          std::string_view bytes);
+  // Shared by both network components: the box colour, the server messages, the channel.
+  void VMurTcp1AdvancedStateChange(VMurCommunicationComponent* sender, ChannelKey channel,
+                                   TCommState state);
+  void ClientChange(bool tcp, const std::string& address, VMurItemOperation op);
+  // Opens port 1 as `spec` names it (typed in the box or, `stored`, from the last run).
+  void StartPort1(const PortSpecification& spec, bool typed_tcp_prefix);
+  // Closes whatever port 1 used in the modes other than the current one.
+  void ShutDownOtherModes();
+  // "Port1" as stored: by mode.
+  std::string Port1Text();
   // Port 1 opened in its mode and port 2 kept open, with port 1's fixed line timing.
   void StartPorts();
   void VMurTopDistributor1TimerPoll(uint32_t the_time);
@@ -128,8 +146,6 @@ class TForm1 : public QWidget {
   void OptionsChanged();
   ChannelRole RoleOf(ChannelKey channel) const;
 
-  // The window's components, owned by the form as the other components are.
-  Component components_{nullptr};
   Timer* Timer1 = nullptr;
   VMurTopDistributor* VMurTopDistributor1 = nullptr;
   VMurAppInfo* VMurAppInfo1 = nullptr;
@@ -137,10 +153,10 @@ class TForm1 : public QWidget {
   VMurTerminal* VMurTerminal1 = nullptr;
   TVSSComm32* VSSComm321 = nullptr;
   TVSSComm32* VSSComm322 = nullptr;
-  VMurLogger* logger_ = nullptr;  // made by FormCreate
-  // A network port 1 as stored; kept until the network transports are part of the window.
-  std::string stored_network_port1_;
-  std::string applied_port1_;  // the port-1 text last acted on
+  VMurTcp* VMurTcp1 = nullptr;
+  VMurUdp* VMurUdp1 = nullptr;    // made by FormCreate
+  VMurLogger* logger_ = nullptr;
+  std::string applied_port1_;     // the port-1 text last acted on
   std::string log_file_name_;
   bool closed_ = false;
   SendScript script_;
@@ -178,6 +194,10 @@ class TForm1 : public QWidget {
   std::array<QFrame*, kSignalIndicatorCount> signal_shapes_{};
   std::array<int, kSignalIndicatorCount> signal_flags_{};
   int menu_signal_ = 0;  // the indicator the pop-up menu was opened on
+
+  // The window's components, owned by the form as the other components are. Last, so that they
+  // go first: a port closing as it goes still reports to the window's handlers.
+  Component components_{nullptr};
 };
 
 }  // namespace kestrova

@@ -72,20 +72,79 @@ void TForm1::ComboPort1Change(const QString& text) {
   if (typed == applied_port1_) return;  // Enter and leaving the box both report it
   applied_port1_ = typed;
   const PortSpecification spec = ReadTypedPortSpecification(typed);
-  if (!spec.ignored) display_->Options().mode = spec.mode;
-  if (display_->Options().mode != ChannelMode::kSerial) {
+  if (!spec.ignored) {
+    display_->Options().mode = spec.mode;
+    if (spec.mode == ChannelMode::kSerial) {
+      VSSComm321->SetAutoReconnect(true);
+      VSSComm321->SetConfigAsString("\"" + typed + "\"");
+    } else {
+      StartPort1(spec, !typed.starts_with(':'));
+    }
+  }
+  ShutDownOtherModes();
+}
+
+void TForm1::StartPort1(const PortSpecification& spec, bool typed_tcp_prefix) {
+  switch (spec.mode) {
+    case ChannelMode::kSerial:
+      break;
+    case ChannelMode::kTcpClient:
+      VMurTcp1->StopServer();
+      VMurTcp1->SetClientHost(spec.host);
+      VMurTcp1->StartClient();
+      break;
+    case ChannelMode::kTcpServer:
+      if (typed_tcp_prefix) VMurTcp1->StopClient();
+      VMurTcp1->SetServerPort(spec.server_port);
+      VMurTcp1->StartServer();
+      break;
+    case ChannelMode::kUdpClient:
+      VMurUdp1->StopServer();
+      VMurUdp1->SetClientHost(spec.host);
+      VMurUdp1->StartClient();
+      break;
+    case ChannelMode::kUdpServer:
+      VMurUdp1->StopClient();
+      VMurUdp1->SetServerPort(spec.server_port);
+      VMurUdp1->StartServer();
+      break;
+  }
+}
+
+void TForm1::ShutDownOtherModes() {
+  const ChannelMode mode = display_->Options().mode;
+  const bool tcp = mode == ChannelMode::kTcpClient || mode == ChannelMode::kTcpServer;
+  const bool udp = mode == ChannelMode::kUdpClient || mode == ChannelMode::kUdpServer;
+  if (!tcp) {
+    VMurTcp1->SetServerPort(-1);
+    VMurTcp1->StopServer();
+    VMurTcp1->StopClient();
+  }
+  if (!udp) {
+    VMurUdp1->SetServerPort(-1);
+    VMurUdp1->StopServer();
+    VMurUdp1->StopClient();
+  }
+  if (mode != ChannelMode::kSerial) {
     VSSComm321->SetAutoReconnect(false);
     VSSComm321->StopComm();
   }
-  if (spec.ignored) return;
-  if (spec.mode == ChannelMode::kSerial) {
-    stored_network_port1_.clear();
-    VSSComm321->SetAutoReconnect(true);
-    VSSComm321->SetConfigAsString("\"" + typed + "\"");
-    return;
+}
+
+std::string TForm1::Port1Text() {
+  switch (display_->Options().mode) {
+    case ChannelMode::kSerial:
+      break;
+    case ChannelMode::kTcpClient:
+      return "tcp:" + VMurTcp1->ClientHost() + ":" + std::to_string(VMurTcp1->ClientPort());
+    case ChannelMode::kTcpServer:
+      return "tcp:" + std::to_string(VMurTcp1->ServerPort());
+    case ChannelMode::kUdpClient:
+      return "udp:" + VMurUdp1->ClientHost();
+    case ChannelMode::kUdpServer:
+      return "udp:" + std::to_string(VMurUdp1->ServerPort());
   }
-  stored_network_port1_ = typed;
-  ShowMessage("TCP and UDP ports cannot be opened by this version: " + typed + " is kept");
+  return VSSComm321->GetConfigAsString();
 }
 
 void TForm1::ComboPort2Change(const QString& text) {
@@ -112,6 +171,8 @@ void TForm1::StartPorts() {
     VSSComm321->SetAutoReconnect(true);
     VSSComm321->SetGrab(vscgcSoft);
     SpeedButton2->setChecked(VSSComm321->Connected());
+  } else {
+    StartPort1(ReadStoredPortSpecification(applied_port1_), false);
   }
   VSSComm322->SetAutoReconnect(true);
   VSSComm32Timeouts& timeouts = VSSComm321->Timeouts();

@@ -17,6 +17,7 @@
 namespace kestrova {
 
 void TForm1::FormCreate() {
+  CreateUdp();
   const MainWindowSettings settings = ReadMainWindowSettings(*VMurAppInfo1);
   if (const std::optional<Protocol> protocol = ProtocolFromSetting(settings.protocol)) {
     proto_buttons_->button(static_cast<int>(*protocol))->setChecked(true);
@@ -35,7 +36,6 @@ void TForm1::FormCreate() {
   const PortSpecification port1 = ReadStoredPortSpecification(settings.port1);
   display_->Options().mode = port1.mode;
   if (port1.mode != ChannelMode::kSerial) {
-    stored_network_port1_ = settings.port1;
     ComboPort1->setEditText(QString::fromStdString(settings.port1));
   } else {
     VSSComm321->SetConfigAsString(settings.port1);
@@ -50,9 +50,6 @@ void TForm1::FormCreate() {
   for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
 
   VMurAppInfo1->RestoreForms();
-  logger_ = new VMurLogger(&components_);
-  logger_->SetName("Logger");
-  logger_->SetNewFileStyle(vslnfExact);
   OpenLog(settings.log_file);
   display_->SetLogger(logger_);
   display_->SetLastDataTime(TickCount());
@@ -71,12 +68,13 @@ void TForm1::FormCreate() {
 void TForm1::FormClose() {
   logger_->Close();
   VMurTopDistributor1->DeleteChannel(VSSComm321);
+  VMurTopDistributor1->DeleteChannel(VMurTcp1);
+  VMurTopDistributor1->DeleteChannel(VMurTcp1->MainClient());
   VMurTopDistributor1->DeleteChannel(ChannelKey());
   VMurAppInfo1->SaveForms();
 
   MainWindowSettings settings;
-  settings.port1 =
-      stored_network_port1_.empty() ? VSSComm321->GetConfigAsString() : stored_network_port1_;
+  settings.port1 = Port1Text();
   settings.port2 = VSSComm322->GetConfigAsString();
   settings.packet_timeout = EditTimeout->text().toStdString();
   settings.file_macro1 = EditFile1->text().toStdString();
