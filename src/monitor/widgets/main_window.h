@@ -11,7 +11,7 @@
 #include "distribution/top_distributor.h"
 #include "monitor/color_filter.h"
 #include "monitor/framers.h"
-#include "monitor/port_specification.h"
+#include "monitor/port_target.h"
 #include "monitor/send_script.h"
 #include "monitor/signal_indicator.h"
 #include "monitor/traffic_display.h"

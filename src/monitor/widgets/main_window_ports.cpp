@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "monitor/port_specification.h"
+#include "monitor/port_target.h"
 #include "serial/widgets/port_combo.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"

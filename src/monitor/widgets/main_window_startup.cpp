@@ -9,7 +9,7 @@
 #include <QMessageBox>
 
 #include "monitor/main_window_settings.h"
-#include "monitor/port_specification.h"
+#include "monitor/port_target.h"
 #include "platform/tick.h"
 #include "serial/widgets/port_combo.h"
 #include "util/widgets/combo_text.h"

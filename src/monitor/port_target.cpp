@@ -1,4 +1,4 @@
-#include "monitor/port_specification.h"
+#include "monitor/port_target.h"
 
 #include <strings.h>
 

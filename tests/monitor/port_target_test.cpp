@@ -1,5 +1,5 @@
 // Port 1's texts: which mode, server port or host each names, typed and stored.
-#include "monitor/port_specification.h"
+#include "monitor/port_target.h"
 
 #include <gtest/gtest.h>
 
