@@ -124,14 +124,14 @@ class TForm1 : public QWidget {
   void VMurTcp1AdvancedStateChange(VMurCommunicationComponent* sender, ChannelKey channel,
                                    TCommState state);
   void ClientChange(bool tcp, const std::string& address, VMurItemOperation op);
-  // Opens port 1 as `spec` names it (typed in the box or, `stored`, from the last run).
+  // Starts the network port 1 `spec` names; a typed "TCP:" server first stops the client.
   void StartPort1(const PortSpecification& spec, bool typed_tcp_prefix);
   // Closes whatever port 1 used in the modes other than the current one.
   void ShutDownOtherModes();
   // "Port1" as stored: by mode.
   std::string Port1Text();
-  // Port 1 opened in its mode and port 2 kept open, with port 1's fixed line timing.
-  void StartPorts();
+  // Port 1 opened as stored and port 2 kept open, with port 1's fixed line timing.
+  void StartPorts(const PortSpecification& port1);
   void VMurTopDistributor1TimerPoll(uint32_t the_time);
   void VMurTerminal1TermSendData(const std::string& typed, bool includes_cr);
   // Sends to port 1's transport, shown and logged as sent data.

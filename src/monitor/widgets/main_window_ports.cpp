@@ -166,13 +166,13 @@ void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* bau
   SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
 }
 
-void TForm1::StartPorts() {
-  if (display_->Options().mode == ChannelMode::kSerial) {
+void TForm1::StartPorts(const PortSpecification& port1) {
+  if (port1.mode == ChannelMode::kSerial) {
     VSSComm321->SetAutoReconnect(true);
     VSSComm321->SetGrab(vscgcSoft);
     SpeedButton2->setChecked(VSSComm321->Connected());
   } else {
-    StartPort1(ReadStoredPortSpecification(applied_port1_), false);
+    StartPort1(port1, false);
   }
   VSSComm322->SetAutoReconnect(true);
   VSSComm32Timeouts& timeouts = VSSComm321->Timeouts();

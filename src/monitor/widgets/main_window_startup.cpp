@@ -55,7 +55,7 @@ void TForm1::FormCreate() {
   display_->SetLastDataTime(TickCount());
   OptionsChanged();
   applied_port1_ = ComboPort1->currentText().toStdString();
-  StartPorts();
+  StartPorts(port1);
   // Only port 1's packets are highlighted.
   VMurTopDistributor1->OnAdvancedRecvGetColor() = [this](VMurGeneralDistributor*,
                                                          ChannelKey channel, std::string_view bytes,
