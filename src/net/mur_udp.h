@@ -68,7 +68,7 @@ class VMurUdp : public VMurCommunicationComponent {
   void SetClientPort(int port) { peers_.front()->port_ = port; }
 
   // Also renames the internal distributor (Name + "_FDistributor") outside loading.
-  void SetName(std::string name);
+  void SetName(std::string name) override;
   void Loaded() override;
 
   // The contract. There is no configuration string: both calls throw.

@@ -46,7 +46,7 @@ class VMurTerminal : public Component {
   TerminalWindow* Window() const { return window_; }
 
   // Renames the window's controls too.
-  void SetName(std::string name);
+  void SetName(std::string name) override;
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string caption);

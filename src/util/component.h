@@ -23,7 +23,8 @@ class Component : public Object {
 
   Component* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
-  void SetName(std::string name) { name_ = std::move(name); }
+  // Virtual: components that name parts of their own after themselves follow a rename.
+  virtual void SetName(std::string name) { name_ = std::move(name); }
 
   // Owned components in the order they were created.
   const std::vector<Component*>& Components() const { return components_; }
