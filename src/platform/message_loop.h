@@ -16,6 +16,23 @@ class LoopRegistration {
 };
 using LoopHandle = std::unique_ptr<LoopRegistration>;
 
+// The registration a loop hands out for one of its entries. Going, it marks the entry inactive
+// (a turn that still holds the entry skips it; the callback is freed with the entry, never while
+// it runs) and has the loop forget it. `Entry` has `bool active` and `loop`, a pointer to the
+// loop, which lets this class call its `Forget(Entry*)`.
+template <class Entry>
+class EntryRegistration final : public LoopRegistration {
+ public:
+  explicit EntryRegistration(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
+  ~EntryRegistration() override {
+    entry_->active = false;
+    if (entry_->loop != nullptr) entry_->loop->Forget(entry_.get());
+  }
+
+ private:
+  std::shared_ptr<Entry> entry_;
+};
+
 class MessageLoop {
  public:
   using Task = std::function<void()>;

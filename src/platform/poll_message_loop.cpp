@@ -34,20 +34,6 @@ struct PollMessageLoop::Watch : Entry {
   short events;
 };
 
-class PollMessageLoop::Registration final : public LoopRegistration {
- public:
-  explicit Registration(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
-  // A turn that still holds the entry sees it inactive; the callback itself is freed with the
-  // entry, never while it runs.
-  ~Registration() override {
-    entry_->active = false;
-    if (entry_->loop != nullptr) entry_->loop->Forget(entry_.get());
-  }
-
- private:
-  std::shared_ptr<Entry> entry_;
-};
-
 namespace {
 
 // Marks an entry's callback as on the stack for as long as it runs, exceptions included.

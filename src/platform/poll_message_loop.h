@@ -63,7 +63,8 @@ class PollMessageLoop final : public MessageLoop {
   struct Entry;
   struct Timer;
   struct Watch;
-  class Registration;
+  using Registration = EntryRegistration<Entry>;
+  friend Registration;
 
   // One turn, waiting no later than `wait_until`.
   bool Turn(Clock::time_point wait_until);

@@ -25,19 +25,6 @@ struct QtMessageLoop::Entry {
   bool suspended = false;  // a watch switched off while a nested loop runs in its callback
 };
 
-class QtMessageLoop::Registration final : public LoopRegistration {
- public:
-  explicit Registration(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
-  // A callback on the stack keeps the entry alive until it returns; the Qt side goes now.
-  ~Registration() override {
-    entry_->active = false;
-    if (entry_->loop != nullptr) entry_->loop->Forget(entry_.get());
-  }
-
- private:
-  std::shared_ptr<Entry> entry_;
-};
-
 namespace {
 
 QEvent::Type WakeEventType() {

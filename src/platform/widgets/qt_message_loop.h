@@ -63,7 +63,8 @@ class QtMessageLoop final : public MessageLoop {
  private:
   using Clock = std::chrono::steady_clock;
   struct Entry;
-  class Registration;
+  using Registration = EntryRegistration<Entry>;
+  friend Registration;
 
   // One pass of the dispatcher, waiting no later than `wait_until` for something to do.
   void Turn(Clock::time_point wait_until);
