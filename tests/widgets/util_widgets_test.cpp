@@ -1,6 +1,7 @@
 // The shared combo, colour and form routines on real Qt widgets, offscreen, with two
 // monitors: "left" 1280 x 1024 at the origin (primary) and "right" 800 x 600 at 1280, 100.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,8 +27,11 @@ namespace kestrova {
 namespace {
 
 QApplication& App() {
+  // One file per process: CTest runs the tests of this binary side by side, and a file being
+  // rewritten by another one reads as garbage.
+  static const std::string path =
+      testing::TempDir() + "kestrova_two_screens_" + std::to_string(getpid()) + ".json";
   static const std::string config = [] {
-    const std::string path = testing::TempDir() + "kestrova_two_screens.json";
     if (FILE* file = std::fopen(path.c_str(), "w")) {
       std::fputs(R"({"screens": [{"name": "left", "x": 0, "y": 0, "width": 1280, "height": 1024},)"
                  R"( {"name": "right", "x": 1280, "y": 100, "width": 800, "height": 600}]})",
@@ -42,6 +46,7 @@ QApplication& App() {
   static char option[] = "-platform";
   static char* argv[] = {name, option, platform.data(), nullptr};
   static QApplication app(argc, argv);
+  std::remove(path.c_str());  // read by now
   return app;
 }
 
