@@ -1,5 +1,5 @@
 // The whole receive path as the main window runs it: distributor, Text framer, display
-// handler, the terminal's QTextEdit view offscreen and the traffic log.
+// handler, the terminal's traffic view offscreen and the traffic log.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

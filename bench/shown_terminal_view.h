@@ -6,12 +6,11 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include "terminal/terminal_output.h"
-#include "terminal/widgets/text_edit_view.h"
+#include "terminal/widgets/traffic_view.h"
 
 namespace kestrova::bench {
 
@@ -30,7 +29,7 @@ inline QApplication& App() {
 struct ShownView {
   ShownView() {
     auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(edit);
+    layout->addWidget(view);
     layout->addWidget(send_line);
     window.resize(800, 640);
     window.show();
@@ -43,10 +42,9 @@ struct ShownView {
 
   QApplication& app = App();  // before any widget
   QWidget window;
-  QTextEdit* edit = new QTextEdit(&window);
+  TrafficView* view = new TrafficView(&window);
   QLineEdit* send_line = new QLineEdit(&window);
-  TextEditView view{*edit};
-  TerminalOutput output{&view};
+  TerminalOutput output{view};
 };
 
 }  // namespace kestrova::bench

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "terminal/logger.h"
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 #include "terminal/terminal_output.h"
 
 namespace kestrova {
@@ -46,7 +46,7 @@ void BM_LoggerLines(benchmark::State& state) {
 BENCHMARK(BM_LoggerLines)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_MemoryViewLines(benchmark::State& state) {
-  MemoryRichView view;
+  LineStoreView view;
   TerminalOutput output(&view);
   output.SetMaxLines(2100);
   output.SetMaxChars(6553500);

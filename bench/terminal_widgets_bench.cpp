@@ -1,4 +1,4 @@
-// The terminal's QTextEdit view under a stream of traffic lines: speed, and that its memory
+// The terminal's traffic view under a stream of traffic lines: speed, and that its memory
 // stays flat once the line limit is reached.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
@@ -14,7 +13,7 @@
 
 #include "shown_terminal_view.h"
 #include "terminal/terminal_output.h"
-#include "terminal/widgets/text_edit_view.h"
+#include "terminal/widgets/traffic_view.h"
 
 namespace kestrova {
 namespace {
@@ -40,7 +39,7 @@ long ResidentKib() {
 
 // Lines arrive in receive events of range(0) lines each; the event loop turns between them,
 // which is when the widget lays out and paints.
-void BM_TextEditViewLines(benchmark::State& state) {
+void BM_TrafficViewLines(benchmark::State& state) {
   const int64_t lines_per_turn = state.range(0);
   ShownView shown;
   const std::string line = TrafficLine();
@@ -52,7 +51,7 @@ void BM_TextEditViewLines(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_TextEditViewLines)
+BENCHMARK(BM_TrafficViewLines)
     ->ArgName("lines_per_turn")
     ->Arg(1)
     ->Arg(10)
@@ -60,25 +59,25 @@ BENCHMARK(BM_TextEditViewLines)
 
 // The same while someone reads the view: it has the focus and shows older lines, which each
 // insertion must leave in place, also when the oldest lines are deleted.
-void BM_TextEditViewLinesWhileReading(benchmark::State& state) {
+void BM_TrafficViewLinesWhileReading(benchmark::State& state) {
   ShownView shown;
   const std::string line = TrafficLine();
   for (int i = 0; i < 1000; ++i) shown.output.AddLine(line, VMurTerminal_ltInLine);
-  shown.edit->setFocus();
-  shown.view.ScrollLines(-500);
+  shown.view->setFocus();
+  shown.view->ScrollLines(-500);
   int64_t lines = 0;
   for (auto _ : state) {
     shown.output.AddText(line, VMurTerminal_ltInLine);
     shown.output.EndLine();
     if (++lines % 10 == 0) QApplication::processEvents();
   }
-  if (!shown.edit->hasFocus()) state.SkipWithError("the view lost the focus");
+  if (!shown.view->hasFocus()) state.SkipWithError("the view lost the focus");
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_TextEditViewLinesWhileReading)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TrafficViewLinesWhileReading)->Unit(benchmark::kMicrosecond);
 
 // One run of a million lines; the counters are the measurement.
-void BM_TextEditViewMemory(benchmark::State& state) {
+void BM_TrafficViewMemory(benchmark::State& state) {
   constexpr int kEarlyLines = 10000;
   constexpr int kAllLines = 1000000;
   ShownView shown;
@@ -96,10 +95,10 @@ void BM_TextEditViewMemory(benchmark::State& state) {
   state.counters["rss_10k_lines_KiB"] = static_cast<double>(early);
   state.counters["rss_1M_lines_KiB"] = static_cast<double>(late);
   state.counters["rss_growth"] = static_cast<double>(late) / static_cast<double>(early);
-  state.counters["view_lines"] = shown.view.LineCount();
+  state.counters["view_lines"] = shown.view->LineCount();
   state.SetItemsProcessed(state.iterations() * kAllLines);
 }
-BENCHMARK(BM_TextEditViewMemory)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_TrafficViewMemory)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace kestrova

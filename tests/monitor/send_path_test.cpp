@@ -9,7 +9,7 @@
 #include "monitor/send_encoding.h"
 #include "monitor/send_script.h"
 #include "monitor/traffic_display.h"
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 
 namespace kestrova {
 namespace {
@@ -108,7 +108,7 @@ TEST(SendScriptTest, FileLinesReplaceTheScriptAndAnUnreadableFileIsReported) {
 }
 
 TEST(SentLineType, FollowsChannelModeAndProtocol) {
-  MemoryRichView view;
+  LineStoreView view;
   TerminalOutput output(&view);
   Object port1, port2, tcp, udp, udp_peer;
   TrafficDisplay display(

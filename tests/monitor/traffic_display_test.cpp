@@ -11,7 +11,7 @@
 
 #include "distribution/top_distributor.h"
 #include "monitor/entry_values.h"
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 
 namespace kestrova {
 namespace {
@@ -71,7 +71,7 @@ class Display : public ::testing::Test {
     };
   }
 
-  MemoryRichView view;
+  LineStoreView view;
   TerminalOutput output{&view};
   Object port1, port2, peer;
   TrafficDisplay::RoleOf roles;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 #include "terminal/terminal_output.h"
 #include "terminal/test_files.h"
 
@@ -79,7 +79,7 @@ TEST(RtfWriterTest, WordProcessorReadsTheCaptureBack) {
   const std::string office = FindOffice();
   if (office.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
   ScratchDir dir;
-  MemoryRichView view;
+  LineStoreView view;
   TerminalOutput output(&view);
   output.AddLine(
       "Port otev\xC5\x99"

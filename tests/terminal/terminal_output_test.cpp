@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/tick.h"
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 #include "terminal/test_files.h"
 #include "util/exception.h"
 
@@ -23,7 +23,7 @@ class TerminalOutputTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  MemoryRichView view_;
+  LineStoreView view_;
   TerminalOutput output_{&view_};
 };
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/terminal_view_cases.h"
-#include "terminal/memory_rich_view.h"
+#include "terminal/line_store_view.h"
 
 namespace kestrova::testing {
 namespace {
@@ -15,7 +15,7 @@ class MemoryHarness : public ViewHarness {
 
  private:
   static constexpr int kPageLines = 20;
-  MemoryRichView view_{kPageLines};
+  LineStoreView view_{kPageLines};
 };
 
 class MemoryViewCaseTest : public ::testing::TestWithParam<ViewCase> {};

@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTextEdit>
 #include <functional>
 #include <vector>
 

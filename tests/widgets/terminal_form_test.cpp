@@ -20,7 +20,6 @@
 #include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
 #include <memory>
 #include <vector>
 
@@ -146,7 +145,7 @@ TEST_F(TerminalFormTest, ControlsHaveTheirNamesTextsAndInitialState) {
   EXPECT_EQ(form_->objectName(), "VMurTerminal1_Form");
   EXPECT_EQ(form_->findChild<QComboBox*>("VMurTerminal1_ManualLine"), form_->ManualLine());
   EXPECT_EQ(form_->findChild<QLineEdit*>("VMurTerminal1_HexManualLine"), form_->HexManualLine());
-  EXPECT_EQ(form_->findChild<QTextEdit*>("VMurTerminal1_RichEdit"), form_->RichEdit());
+  EXPECT_EQ(form_->findChild<TrafficView*>("VMurTerminal1_RichEdit"), form_->RichEdit());
   auto* group = form_->findChild<QGroupBox*>("VMurTerminal1_RGroupMode");
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(group->title(), QString::fromUtf8("Režim"));
@@ -250,7 +249,7 @@ TEST_F(TerminalFormTest, TypingWhileReadingTheViewFillsTheSendLine) {
   QTest::keyClick(form_->RichEdit(), Qt::Key_Backspace);
   EXPECT_EQ(SendLine()->text(), "a");
   EXPECT_EQ(form_->HexManualLine()->text(), "61 ");
-  EXPECT_EQ(form_->RichEdit()->toPlainText(), "");  // the view took none of it
+  EXPECT_EQ(form_->RichEdit()->Text(), "");  // the view took none of it
   QTest::keyClick(form_->RichEdit(), Qt::Key_Return);
   // A space on a focused send button presses it.
   QTest::keyClicks(form_->RichEdit(), "b");
@@ -309,7 +308,7 @@ TEST_F(TerminalFormTest, PagingKeysScrollTheViewFromTheSendLine) {
   Load();
   for (int i = 0; i < 300; ++i)
     terminal_->AddLine("line " + std::to_string(i), VMurTerminal_ltInLine);
-  form_->TextView().Flush();
+  form_->RichEdit()->Repaint();
   QScrollBar* bar = form_->RichEdit()->verticalScrollBar();
   bar->setValue(bar->maximum());
   const int bottom = bar->value();
@@ -455,11 +454,9 @@ TEST_F(TerminalFormTest, ModeGroupAndTimingFields) {
 TEST_F(TerminalFormTest, ClearButtonEmptiesTheView) {
   Load();
   terminal_->AddLine("hello", VMurTerminal_ltInLine);
-  form_->TextView().Flush();
-  EXPECT_EQ(form_->RichEdit()->toPlainText(), "+ hello\n");
+  EXPECT_EQ(form_->RichEdit()->Text(), "+ hello\n");
   QTest::mouseClick(form_->ClearButton(), Qt::LeftButton);
-  form_->TextView().Flush();
-  EXPECT_EQ(form_->RichEdit()->toPlainText(), "");
+  EXPECT_EQ(form_->RichEdit()->Text(), "");
 }
 
 TEST_F(TerminalFormTest, MainTerminalHasItsDesignValues) {

@@ -16,7 +16,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTimer>
 #include <utility>
 
@@ -48,25 +47,13 @@ QLineEdit* MakeTimingField(QWidget* parent, const char* text) {
   return field;
 }
 
-// The system's fixed-pitch font when it really is one, else the first fixed-pitch family.
-QFont FixedPitchFont() {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  if (QFontInfo(font).fixedPitch()) return font;
-  for (const QString& family : QFontDatabase::families()) {
-    if (QFontDatabase::isFixedPitch(family)) return QFont(family);
-  }
-  font.setStyleHint(QFont::TypeWriter);
-  return font;
-}
-
 }  // namespace
 
 TerminalForm::TerminalForm(VMurTerminal& terminal, QWidget* owner_form)
     : QWidget(owner_form, Qt::Tool),
       terminal_(&terminal),
       owner_form_(owner_form),
-      rich_edit_(new QTextEdit(this)),
-      view_(*rich_edit_) {
+      rich_edit_(new TrafficView(this)) {
   // The main window's closing ends the program, whatever this window does.
   setAttribute(Qt::WA_QuitOnClose, false);
   setWindowTitle(QString::fromUtf8("Terminál"));
@@ -83,12 +70,9 @@ TerminalForm::~TerminalForm() {
 }
 
 void TerminalForm::BuildControls() {
-  rich_edit_->setReadOnly(true);
-  rich_edit_->setAcceptRichText(false);
-  rich_edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  rich_edit_->setFocusPolicy(Qt::StrongFocus);
-  rich_edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  rich_edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  rich_edit_->SetOnClear([this] {
+    if (terminal_ != nullptr) terminal_->Clear();
+  });
 
   manual_line_ = new QComboBox(this);
   manual_line_->setEditable(true);
@@ -115,9 +99,11 @@ void TerminalForm::BuildControls() {
   debug_out_time_ = MakeTimingField(this, "DebugOutTime");
 
   // Installed after the combo box's own filters, so these see the keys first.
+  // Keys typed into the send line reach the combo box, which hands them to its line edit
+  // directly; tests that send to the line edit itself reach it too.
   for (QObject* watched : std::initializer_list<QObject*>{
-           manual_line_->lineEdit(), manual_line_->view(), hex_manual_line_, rich_edit_,
-           send_button_, direct_button_, clear_button_, undock_button_, this}) {
+           manual_line_, manual_line_->lineEdit(), manual_line_->view(), hex_manual_line_,
+           rich_edit_, send_button_, direct_button_, clear_button_, undock_button_, this}) {
     watched->installEventFilter(this);
   }
 }
@@ -379,7 +365,7 @@ bool TerminalForm::Holds(const QWidget* widget) const {
 }
 
 KeyPlace TerminalForm::PlaceOf(const QObject* watched) const {
-  if (watched == manual_line_->lineEdit()) return KeyPlace::kSendLine;
+  if (watched == manual_line_ || watched == manual_line_->lineEdit()) return KeyPlace::kSendLine;
   if (watched == hex_manual_line_) return KeyPlace::kHexLine;
   if (watched == rich_edit_) return KeyPlace::kView;
   if (watched == send_button_) return KeyPlace::kSendButton;
@@ -443,7 +429,6 @@ bool TerminalForm::HandleHistoryListKey(QKeyEvent& event) {
 }
 
 void TerminalForm::ScrollView(int action) {
-  view_.Flush();
   rich_edit_->verticalScrollBar()->triggerAction(
       static_cast<QAbstractSlider::SliderAction>(action));
 }

@@ -10,14 +10,13 @@
 #include <vector>
 
 #include "terminal/terminal_window.h"
-#include "terminal/widgets/text_edit_view.h"
+#include "terminal/widgets/traffic_view.h"
 
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
-class QTextEdit;
 
 namespace kestrova {
 
@@ -48,10 +47,9 @@ class TerminalForm : public QWidget, public TerminalWindow {
   QGroupBox* ModeGroup() const { return mode_group_; }
   QLineEdit* DebugInTime() const { return debug_in_time_; }
   QLineEdit* DebugOutTime() const { return debug_out_time_; }
-  QTextEdit* RichEdit() const { return rich_edit_; }
-  TextEditView& TextView() { return view_; }
+  TrafficView* RichEdit() const { return rich_edit_; }
 
-  RichView& View() override { return view_; }
+  RichView& View() override { return *rich_edit_; }
   void SetControlNames(const std::string& prefix) override;
   void SetCaption(const std::string& caption) override;
   bool IsShown() const override;
@@ -101,7 +99,7 @@ class TerminalForm : public QWidget, public TerminalWindow {
   QPointer<QTabWidget> page_control_;
   QPointer<QTabWidget> docked_in_;
 
-  QTextEdit* rich_edit_;
+  TrafficView* rich_edit_;
   QComboBox* manual_line_;
   QLineEdit* hex_manual_line_;
   QPushButton* send_button_;
@@ -112,7 +110,6 @@ class TerminalForm : public QWidget, public TerminalWindow {
   QButtonGroup* mode_buttons_;
   QLineEdit* debug_in_time_;
   QLineEdit* debug_out_time_;
-  TextEditView view_;
 
   bool show_hex_edit_ = false;
   int mode_count_ = 0;
