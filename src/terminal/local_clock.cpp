@@ -22,7 +22,28 @@ void AppendDateText(std::string& out, const LocalDateTime& time) {
   AppendDigits(out, time.day, 2);
 }
 
+void AppendMinutesAndSeconds(std::string& out, const LocalDateTime& time) {
+  out += ':';
+  AppendDigits(out, time.minute, 2);
+  out += ':';
+  AppendDigits(out, time.second, 2);
+  out += '.';
+  AppendDigits(out, time.millisecond, 3);
+}
+
 }  // namespace
+
+void AppendStampText(std::string& out, const LocalDateTime& time) {
+  AppendDateText(out, time);
+  out += ' ';
+  AppendDigits(out, time.hour, 2);
+  AppendMinutesAndSeconds(out, time);
+}
+
+void AppendTimeOfDayText(std::string& out, const LocalDateTime& time) {
+  AppendDigits(out, time.hour, time.hour >= 10 ? 2 : 1);
+  AppendMinutesAndSeconds(out, time);
+}
 
 LocalDateTime SystemLocalTime() {
   // The logger asks for every line; the calendar conversion is redone once a second.
@@ -43,28 +64,10 @@ LocalDateTime SystemLocalTime() {
           static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-void AppendStampText(std::string& out, const LocalDateTime& time) {
-  AppendDateText(out, time);
-  out += ' ';
-  AppendDigits(out, time.hour, 2);
-  out += ':';
-  AppendDigits(out, time.minute, 2);
-  out += ':';
-  AppendDigits(out, time.second, 2);
-  out += '.';
-  AppendDigits(out, time.millisecond, 3);
-}
-
 std::string DateText(const LocalDateTime& time) {
   std::string text;
   AppendDateText(text, time);
   return text;
-}
-
-double DayFraction(const LocalDateTime& time) {
-  const long long milliseconds =
-      ((time.hour * 60LL + time.minute) * 60 + time.second) * 1000 + time.millisecond;
-  return static_cast<double>(milliseconds) / 86400000.0;
 }
 
 }  // namespace kestrova

@@ -26,7 +26,7 @@ LocalDateTime SystemLocalTime();
 std::string DateText(const LocalDateTime& time);
 // "yyyy-mm-dd hh:mm:ss.zzz"
 void AppendStampText(std::string& out, const LocalDateTime& time);
-// The time of day as a fraction of a day, 0 <= result < 1.
-double DayFraction(const LocalDateTime& time);
+// "h:mm:ss.zzz", the hour without a leading zero: the time in line headers.
+void AppendTimeOfDayText(std::string& out, const LocalDateTime& time);
 
 }  // namespace kestrova

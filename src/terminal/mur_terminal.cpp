@@ -13,7 +13,10 @@ namespace kestrova {
 
 VMurTerminal::VMurTerminal(Component* owner) : Component(owner), output_(nullptr) {
   output_.SetOnTiming([this](bool outgoing, uint32_t elapsed_ms) {
-    if (window_ != nullptr) window_->ShowTiming(outgoing, std::to_string(elapsed_ms));
+    // The fields are hidden unless debugging; filling them per piece would cost a fast port.
+    if (window_ != nullptr && output_.DebugWindowsVisible()) {
+      window_->ShowTiming(outgoing, std::to_string(elapsed_ms));
+    }
   });
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/tick.h"
 #include "terminal/rtf_writer.h"
@@ -10,7 +9,6 @@
 #include "util/exception.h"
 #include "util/hex.h"
 #include "util/system_error.h"
-#include "util/time_text.h"
 
 namespace kestrova {
 namespace {
@@ -23,6 +21,20 @@ int TextLineCount(const RichView& view) {
   const int lines = view.LineCount();
   return view.LineStart(lines - 1) == view.Length() ? lines - 1 : lines;
 }
+
+// The counter right-aligned in four places, as "%4d" prints it.
+void AppendCounter(std::string& out, int counter) {
+  char digits[8];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + counter % 10);
+    counter /= 10;
+  } while (counter > 0);
+  if (length < 4) out.append(static_cast<size_t>(4 - length), ' ');
+  while (length > 0) out += digits[--length];
+}
+
+bool IsShownAsIs(unsigned char byte) { return byte >= 32 && byte <= 127; }
 
 bool IsIncoming(int type) { return type == 0 || type == 2 || type == 4; }
 bool IsOutgoing(int type) { return type == 1 || type == 3 || type == 5; }
@@ -60,14 +72,22 @@ struct TerminalOutput::Pieces {
       const auto byte = static_cast<unsigned char>(data[pos]);
       switch (style.mode) {
         case LineRenderMode::kText:
-          if (byte >= 32 && byte <= 127) {
-            emit(data.substr(pos, 1), 1, style.color, false);
+          if (IsShownAsIs(byte)) {
+            // A stretch of printable bytes is one piece, up to where the line must wrap.
+            const size_t room = static_cast<size_t>(max_chars_per_line - length) + 1;
+            size_t end = pos + 1;
+            while (end < data.size() && end - pos < room &&
+                   IsShownAsIs(static_cast<unsigned char>(data[end]))) {
+              ++end;
+            }
+            emit(data.substr(pos, end - pos), static_cast<int>(end - pos), style.color, false);
+            pos = end;
           } else {
             const char escape[] = {'<', '#', HexDigit(byte >> 4), HexDigit(byte & 0x0F), '>'};
             std::copy(std::begin(escape), std::end(escape), buffer);
             emit(std::string_view(buffer, 5), 5, style.second_color, false);
+            ++pos;
           }
-          ++pos;
           break;
         case LineRenderMode::kHex: {
           const char hex[] = {' ', HexDigit(byte >> 4), HexDigit(byte & 0x0F)};
@@ -157,18 +177,17 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
   const LineTypeStyle& style = StyleOf(line_type);
   const bool new_line = line_type != prev_view_line_type_;
   const bool break_first = new_line && prev_view_line_type_ != VMurTerminal_lt_NoType;
-  std::string header;
+  std::string& header = header_buffer_;
+  header.clear();
   if (new_line) {
     if (break_first) override_color_ = clNone;
     int& counter = line_counters_[line_type];
     counter = (counter + 1) % kCounterModulus;
     const bool counts = show_options_ & vstsoShowLineCounts;
     const bool times = show_options_ & vstsoShowTimes;
-    char number[16];
-    std::snprintf(number, sizeof number, "%4d", counter);
-    if (counts) header = number;
+    if (counts) AppendCounter(header, counter);
     if (counts && times) header += " @ ";
-    if (times) header += TimeToText(DayFraction(clock_()), 3, false, 1);
+    if (times) AppendTimeOfDayText(header, clock_());
     if (counts || times) header += ": ";
   }
   const bool highlighted = override_color_ != clNone;
@@ -190,7 +209,8 @@ void TerminalOutput::Render(std::string_view data, VMurTerminal_LineType line_ty
     bytes += piece.size();
   });
   const Placement placement = MakeRoom(units);
-  std::string text;
+  std::string& text = text_buffer_;
+  text.clear();
   text.reserve(bytes);
   pieces.ForEach([&](std::string_view piece, int, uint32_t, bool) { text.append(piece); });
   int position = view_->Length();

@@ -124,6 +124,9 @@ class TerminalOutput {
   int64_t log_file_max_len_ = 1000000;
   std::unique_ptr<TMurFileStream> log_file_;
   std::unique_ptr<VMurLogger> logger_;
+  // Reused for every piece, so that a line costs no allocation.
+  std::string header_buffer_;
+  std::string text_buffer_;
 };
 
 }  // namespace kestrova

@@ -7,6 +7,8 @@
 namespace kestrova {
 namespace {
 
+bool IsPlainAscii(unsigned char byte) { return byte < 0x80 && byte != '\r' && byte != '\n'; }
+
 bool SameLook(const LineRun& run, TColor color, bool underline) {
   return run.color == color && run.underline == underline;
 }
@@ -91,8 +93,15 @@ void TrafficLines::Append(std::string_view text, TColor color, bool underline) {
       continue;
     }
     if (byte < 0x80) {
-      line->text += static_cast<char16_t>(byte);
-      ++pos;
+      // Traffic is mostly ASCII: widen a whole stretch at once.
+      size_t end = pos + 1;
+      while (end < text.size() && IsPlainAscii(static_cast<unsigned char>(text[end]))) ++end;
+      const size_t old_size = line->text.size();
+      line->text.resize(old_size + (end - pos));
+      std::copy(text.begin() + static_cast<ptrdiff_t>(pos),
+                text.begin() + static_cast<ptrdiff_t>(end),
+                line->text.begin() + static_cast<ptrdiff_t>(old_size));
+      pos = end;
       continue;
     }
     char32_t code_point = DecodeUtf8(text, pos);
@@ -112,7 +121,9 @@ void TrafficLines::SetColor(int start, int end, TColor color, bool underline) {
   start = std::clamp(start, 0, Length());
   end = std::clamp(end, start, Length());
   if (start == end) return;
-  for (int index = LineOf(start); index < LineCount(); ++index) {
+  // New text is coloured where it was added: on the last line, found without a search.
+  const int first = start >= LineStart(LineCount() - 1) ? LineCount() - 1 : LineOf(start);
+  for (int index = first; index < LineCount(); ++index) {
     TrafficLine& line = lines_[static_cast<size_t>(index)];
     const int line_start = LineStart(index);
     if (line_start >= end) break;

@@ -43,6 +43,7 @@ QFont FixedPitchFont() {
 
 TrafficView::TrafficView(QWidget* parent) : QAbstractScrollArea(parent) {
   setFont(FixedPitchFont());
+  line_height_ = std::max(fontMetrics().lineSpacing(), 1);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
@@ -66,7 +67,7 @@ double TrafficView::FontPointSize() const { return font().pointSizeF(); }
 
 int TrafficView::PageLines() const { return std::max(viewport()->height() / LineHeight(), 1); }
 
-int TrafficView::LineHeight() const { return std::max(fontMetrics().lineSpacing(), 1); }
+int TrafficView::LineHeight() const { return line_height_; }
 
 void TrafficView::Changed() {
   if (!frame_timer_.isActive()) frame_timer_.start();
@@ -112,6 +113,7 @@ void TrafficView::resizeEvent(QResizeEvent* event) {
 void TrafficView::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
+    line_height_ = std::max(fontMetrics().lineSpacing(), 1);
     if (!HasFocus()) ScrollTo(LastScrollableLine());
     SyncScrollBars();
   }

@@ -60,6 +60,7 @@ class TrafficView : public QAbstractScrollArea, public LineStoreView {
 
   QTimer frame_timer_;
   std::function<void()> on_clear_;
+  int line_height_;  // of the font, which every added line would otherwise ask for
   bool dragging_ = false;
   bool scrolled_away_ = false;  // by the user, from the newest lines
   bool syncing_ = false;        // the scroll bars are being set from the store, not by the user
