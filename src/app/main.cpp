@@ -2,10 +2,13 @@
 // display.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "appinfo/version_info.h"
 #include "monitor/widgets/main_window.h"
+#include "platform/widgets/loop_gap_watch.h"
 #include "platform/widgets/qt_message_loop.h"
 #include "serial/serial_com_handler.h"
 #include "serial/widgets/serial_settings_dialog.h"
@@ -49,6 +52,10 @@ int main(int argc, char* argv[]) {
   kestrova::InstallSerialSettingsDialog();
   kestrova::InstallSerialComHandler();
   int result = 0;
+  std::unique_ptr<kestrova::LoopGapWatch> gap_watch;
+  if (std::getenv("KESTROVA_LOOP_GAPS") != nullptr) {
+    gap_watch = std::make_unique<kestrova::LoopGapWatch>();
+  }
   {
     kestrova::TForm1 form;
     // Closing the main window ends the program. Not quit(): that asks every window to close,
@@ -59,6 +66,7 @@ int main(int argc, char* argv[]) {
     if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }
+  gap_watch.reset();
   kestrova::SetMainLoop(nullptr);
   return result;
 }

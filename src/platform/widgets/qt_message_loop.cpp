@@ -65,6 +65,8 @@ QtMessageLoop::ExceptionSink Required(QtMessageLoop::ExceptionSink sink) {
 }
 
 constexpr auto kPredicateCheckInterval = std::chrono::milliseconds(10);
+// How long queued tasks may keep the thread from window events in one turn.
+constexpr auto kTaskSlice = std::chrono::milliseconds(10);
 
 }  // namespace
 
@@ -180,7 +182,10 @@ void QtMessageLoop::RunQueuedTasks() {
     wake_posted_ = false;
     queued = tasks_.size();
   }
-  // Tasks posted meanwhile wait for the next wake-up, that is the next turn.
+  // Tasks posted meanwhile wait for the next wake-up, that is the next turn. A long queue (a
+  // fast port's reader ahead of the window) is served in slices, so that window events and
+  // painting get their turn between them.
+  const auto slice_end = Clock::now() + kTaskSlice;
   for (size_t i = 0; i < queued; ++i) {
     Task task;
     {
@@ -188,10 +193,12 @@ void QtMessageLoop::RunQueuedTasks() {
       if (tasks_.empty()) return;
       task = std::move(tasks_.front());
       tasks_.pop_front();
-      // The task may run a nested loop, which must go on with the rest of the queue in order.
+      // The task may run a nested loop, which must go on with the rest of the queue in order;
+      // the rest may also wait for the next slice.
       if (!tasks_.empty()) ArmLocked();
     }
     Invoke(task);
+    if (Clock::now() >= slice_end) return;
   }
 }
 
