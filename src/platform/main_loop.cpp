@@ -19,4 +19,6 @@ MessageLoop& MainLoop() {
 
 void SetMainLoop(MessageLoop* loop) { main_loop = loop; }
 
+bool HasMainLoop() { return main_loop != nullptr; }
+
 }  // namespace kestrova

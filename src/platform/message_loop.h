@@ -55,5 +55,7 @@ class MessageLoop {
 // test sets it before creating such components.
 MessageLoop& MainLoop();
 void SetMainLoop(MessageLoop* loop);
+// Whether a main loop is set, for code that also serves tools and tests without one.
+bool HasMainLoop();
 
 }  // namespace kestrova

@@ -39,7 +39,8 @@ class VMurLogger : public Component {
   void SetLogPath(std::string path);
   VMurLoggerNewFileStyle NewFileStyle() const { return new_file_style_; }
   void SetNewFileStyle(VMurLoggerNewFileStyle style);
-  // Creation flags; kFileFlagWriteThrough makes each write reach the disk.
+  // Creation flags; with kFileFlagWriteThrough the file gets what was logged by the end of the
+  // GUI thread's turn and the disk soon after, without the GUI thread waiting for the disk.
   uint32_t NewFileOpenFlags() const { return new_file_open_flags_; }
   void SetNewFileOpenFlags(uint32_t flags) { new_file_open_flags_ = flags; }
 

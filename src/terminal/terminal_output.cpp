@@ -337,7 +337,7 @@ void TerminalOutput::SetLogFileName(const std::string& name) {
   try {
     log_file_ = std::make_unique<TMurFileStream>(name, kGenericRead | kGenericWrite,
                                                  kFileShareRead | kFileShareWrite, kOpenAlways,
-                                                 kFileAttributeNormal);
+                                                 kFileFlagWriteThrough);
   } catch (const Exception&) {
     return;  // the view goes on without its log file
   }

@@ -27,7 +27,9 @@ inline constexpr uint32_t kOpenAlways = 4;        // opens or creates
 inline constexpr uint32_t kTruncateExisting = 5;  // fails when missing; needs write access
 
 inline constexpr uint32_t kFileAttributeNormal = 0x80u;
-inline constexpr uint32_t kFileFlagWriteThrough = 0x80000000u;  // each write reaches the disk
+// Writes reach the system by the end of the GUI thread's turn and the disk soon after, without
+// the writer waiting for the disk.
+inline constexpr uint32_t kFileFlagWriteThrough = 0x80000000u;
 
 class EFCreateError : public Exception {
  public:
@@ -44,11 +46,12 @@ enum class SeekOrigin { kBeginning, kCurrent, kEnd };
 
 class TMurFileStream {
  public:
-  // Opens `file_name`. Write-through becomes O_DSYNC; other flags and attributes are accepted
-  // and ignored. Sharing is kept among cooperating openers with advisory locks: an opener that
-  // does not share writing takes an exclusive lock when it writes and a shared one when it only
-  // reads, so a second such writer (another running copy logging to the same file) is refused,
-  // while plain readers such as `tail` are never hindered. A directory is refused.
+  // Opens `file_name`. Write-through gathers writes (see Write) and syncs them in the background;
+  // other flags and attributes are accepted and ignored. Sharing is kept among cooperating
+  // openers with advisory locks: an opener that does not share writing takes an exclusive lock
+  // when it writes and a shared one when it only reads, so a second such writer (another running
+  // copy logging to the same file) is refused, while plain readers such as `tail` are never
+  // hindered. A directory is refused.
   TMurFileStream(const std::string& file_name, uint32_t desired_access, uint32_t share_mode,
                  uint32_t creation_disposition, uint32_t flags_and_attributes);
   ~TMurFileStream();
@@ -58,7 +61,11 @@ class TMurFileStream {
   // Bytes read (0 at the end of the file), or -1 on an error (errno tells which).
   int64_t Read(void* buffer, int64_t count);
   // Writes all `count` bytes, continuing after partial writes; returns `count`, or -1 on an
-  // error (errno tells which; part of the data may have been written).
+  // error (errno tells which; part of the data may have been written). A write-through stream
+  // on the GUI thread gathers the bytes and writes them with one call before the thread's turn
+  // ends, or at once when a lot has gathered; when that write fails, the next Write reports it.
+  // Without a main loop everything is written at once. Every other call writes what has
+  // gathered first, except Size, which counts it.
   int64_t Write(const void* buffer, int64_t count);
   int64_t Write(std::string_view bytes) {
     return Write(bytes.data(), static_cast<int64_t>(bytes.size()));
@@ -75,8 +82,20 @@ class TMurFileStream {
   int Handle() const { return fd_; }
 
  private:
+  // Has the gathered bytes written by a task posted to the main loop.
+  void FlushAtTheTurnsEnd();
+  // Writes the gathered bytes; a failure is kept for the next Write to report.
+  void FlushGathered();
+  // The task posted to the main loop: flushes every stream that gathered in this turn.
+  static void FlushWaitingStreams();
+
   std::string file_name_;
   int fd_ = -1;
+  bool gathers_ = false;  // write-through
+  int sync_key_ = -1;     // the background sync's descriptor of this file, or -1
+  std::string gathered_;  // bytes not yet written, as every Write passes through here
+  bool waiting_ = false;  // among the streams the posted task flushes
+  int write_error_ = 0;   // the errno of a failed write not yet reported
 };
 
 }  // namespace kestrova

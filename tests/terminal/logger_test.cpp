@@ -1,14 +1,16 @@
 // The logger's files, compared byte for byte with expected files or texts.
 #include "terminal/logger.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
-#include <fstream>
+#include <chrono>
 #include <memory>
 
+#include "support/child_process.h"
+#include "support/poll_main_loop.h"
 #include "terminal/test_files.h"
 
 namespace kestrova::testing {
@@ -270,36 +272,77 @@ TEST_F(LoggerTest, DisabledStyleWritesNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "a.log"));
 }
 
-// The open flags of the descriptor that has `path` open in this process, or -1.
-int OpenFlagsOf(const fs::path& path) {
-  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-    std::error_code error;
-    if (fs::read_symlink(entry.path(), error) != path) continue;
-    std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
-    std::string key;
-    while (info >> key) {
-      if (key == "flags:") {
-        std::string octal;
-        info >> octal;
-        return std::stoi(octal, nullptr, 8);
-      }
-    }
-  }
-  return -1;
+TEST_F(LoggerTest, WriteThroughLinesAreInTheFileForTheNextTask) {
+  PollMainLoop main;
+  auto logger = MakeLogger(dir_ / "a.log", vslnfExact, 0);
+  std::string while_logging = "not read";
+  std::string after_logging;
+  bool done = false;
+  main.loop.Post([&] {
+    logger->logData(VMurTerminal_ltInLine, "first", false);
+    logger->logData(VMurTerminal_lt_NoType, "", false);
+    logger->logData(VMurTerminal_ltOutLine, "second", false);
+    while_logging = ReadFile(dir_ / "a.log");
+    main.loop.Post([&] {
+      after_logging = ReadFile(dir_ / "a.log");
+      done = true;
+    });
+  });
+  EXPECT_TRUE(main.loop.RunUntil([&] { return done; }, std::chrono::seconds(5)));
+  EXPECT_EQ(while_logging, "");  // gathered while the turn runs
+  EXPECT_EQ(after_logging, "first\r\nsecond");
 }
 
-TEST_F(LoggerTest, WriteThroughFlagMakesWritesSynchronous) {
-  auto with = MakeLogger(dir_ / "sync.log", vslnfExact);
-  auto without = MakeLogger(dir_ / "plain.log", vslnfExact);
-  without->SetNewFileOpenFlags(0);
-  with->logData(VMurTerminal_ltInLine, "a", false);
-  without->logData(VMurTerminal_ltInLine, "a", false);
-  const int sync_flags = OpenFlagsOf(dir_ / "sync.log");
-  const int plain_flags = OpenFlagsOf(dir_ / "plain.log");
-  ASSERT_NE(sync_flags, -1);
-  ASSERT_NE(plain_flags, -1);
-  EXPECT_EQ(sync_flags & O_DSYNC, O_DSYNC);
-  EXPECT_EQ(plain_flags & O_DSYNC, 0);
+TEST_F(LoggerTest, WriteThroughLinesSurviveAKillRightAfterTheTurn) {
+  constexpr int kLines = 10000;
+  const fs::path path = dir_ / "killed.log";
+  NumberPipe logged;
+  {
+    ChildProcess child([&] {
+      PollMainLoop main;
+      auto logger = MakeLogger(path, vslnfExact, 0);
+      main.loop.Post([&] {
+        for (int i = 0; i < kLines; ++i) {
+          logger->logData(VMurTerminal_ltInLine, "line " + std::to_string(i), false);
+          logger->logData(VMurTerminal_lt_NoType, "", false);
+        }
+        main.loop.Post([&] {
+          logged.Send(1);
+          sleep(60);
+        });
+      });
+      main.loop.Run();
+      return 0;
+    });
+    uint32_t value = 0;
+    ASSERT_TRUE(logged.Receive(value, std::chrono::seconds(30)));
+  }  // SIGKILL: the child's loop, logger and file stream get no chance to clean up
+  std::string expected;
+  for (int i = 0; i < kLines; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST_F(LoggerTest, WriteFailingAtTheTurnsEndClosesTheFileOnTheNextPiece) {
+  // A file size limit cuts the turn's write short, as a full disk would.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit original{};
+  getrlimit(RLIMIT_FSIZE, &original);
+  PollMainLoop main;
+  auto logger = MakeLogger(dir_ / "a.log", vslnfExact, 0);
+  rlimit limited = original;
+  limited.rlim_cur = 12;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  logger->logData(VMurTerminal_ltInLine, "0123456789ABCDEFGHIJ", false);
+  main.loop.RunPending();
+  const bool open_after_the_turn = logger->IsOpen();
+  logger->logData(VMurTerminal_ltInLine, "lost", false);
+  const bool open_after_the_next_piece = logger->IsOpen();
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
+  EXPECT_TRUE(open_after_the_turn);
+  EXPECT_FALSE(open_after_the_next_piece);
+  logger->logData(VMurTerminal_ltInLine, "next", false);
+  main.loop.RunPending();
+  EXPECT_EQ(ReadFile(dir_ / "a.log"), "0123456789AB\r\nnext");
 }
 
 TEST_F(LoggerTest, ShortWriteIsNotRepeatedAndTheNextPieceReopens) {

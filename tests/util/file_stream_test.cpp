@@ -7,10 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+
+#include "support/poll_main_loop.h"
 
 namespace kestrova {
 namespace {
@@ -69,9 +74,54 @@ TEST_F(FileStreamTest, WritesReadsSeeksAndReportsTheSize) {
     EXPECT_EQ(stream.Seek(-2, SeekOrigin::kEnd), 8);
     EXPECT_TRUE(stream.SetSize(4));
     EXPECT_EQ(stream.Size(), 4);
-    EXPECT_NE(fcntl(stream.Handle(), F_GETFL) & O_DSYNC, 0);
+    // Write-through never makes the writer wait for the disk.
+    EXPECT_EQ(fcntl(stream.Handle(), F_GETFL) & O_DSYNC, 0);
   }
   EXPECT_EQ(Contents(path), "line");
+}
+
+TEST_F(FileStreamTest, WriteThroughWithAMainLoopGathersUntilTheTurnsEnd) {
+  testing::PollMainLoop main;
+  const std::string path = PathOf("gathered.log");
+  auto stream = std::make_unique<TMurFileStream>(path, kGenericRead | kGenericWrite, kFileShareRead,
+                                                 kCreateNew, kFileFlagWriteThrough);
+  EXPECT_EQ(stream->Write("abc"), 3);
+  EXPECT_EQ(stream->Write("de"), 2);
+  EXPECT_EQ(Contents(path), "");
+  EXPECT_EQ(stream->Size(), 5);
+  main.loop.RunPending();
+  EXPECT_EQ(Contents(path), "abcde");
+
+  // Whatever looks at the file writes what was gathered first.
+  const std::pair<const char*, void (*)(TMurFileStream&)> looks[] = {
+      {"Position", [](TMurFileStream& s) { s.Position(); }},
+      {"Seek", [](TMurFileStream& s) { s.Seek(0, SeekOrigin::kEnd); }},
+      {"Read",
+       [](TMurFileStream& s) {
+         char byte = 0;
+         s.Read(&byte, 1);
+       }},
+      {"SetSize", [](TMurFileStream& s) { s.SetSize(s.Size()); }},
+  };
+  std::string expected = "abcde";
+  for (const auto& [name, look] : looks) {
+    EXPECT_EQ(stream->Write(name), static_cast<int64_t>(strlen(name)));
+    look(*stream);
+    expected += name;
+    EXPECT_EQ(Contents(path), expected) << name;
+  }
+
+  // A lot at once is written at once.
+  const std::string bulk((size_t{1} << 20) + 1, 'x');
+  EXPECT_EQ(stream->Write(bulk), static_cast<int64_t>(bulk.size()));
+  expected += bulk;
+  EXPECT_EQ(Contents(path), expected);
+
+  // A stream that goes writes what it gathered; the flush it had asked for leaves it alone.
+  EXPECT_EQ(stream->Write("end"), 3);
+  stream.reset();
+  EXPECT_EQ(Contents(path), expected + "end");
+  main.loop.RunPending();
 }
 
 TEST_F(FileStreamTest, CreationDispositionsTable) {
