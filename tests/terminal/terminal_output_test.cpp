@@ -63,7 +63,7 @@ TEST_F(TerminalOutputTest, LogFileIsCutToItsLastNineTenths) {
     const auto end_turn = [&] {
       if (main) main->loop.RunPending();
     };
-    MemoryRichView view;
+    LineStoreView view;
     TerminalOutput output(&view);
     output.SetLogFileName(path.string());
     output.SetLogFileMaxLen(100);
