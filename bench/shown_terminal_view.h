@@ -3,11 +3,13 @@
 #pragma once
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <cstdio>
 
 #include "terminal/terminal_output.h"
 #include "terminal/widgets/traffic_view.h"
@@ -22,6 +24,17 @@ inline QApplication& App() {
   // Never destroyed: tearing Qt down among the other statics at exit crashes.
   static QApplication* app = new QApplication(argc, argv);
   return *app;
+}
+
+// Resident memory of this process in KiB.
+inline long ResidentKib() {
+  long pages = 0;
+  long resident = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return -1;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = -1;
+  std::fclose(statm);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // A shown terminal window with the limits and headers of the main window: the view above a

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "terminal/logger.h"
 #include "terminal/line_store_view.h"
+#include "terminal/logger.h"
 #include "terminal/terminal_output.h"
 
 namespace kestrova {
@@ -45,7 +45,7 @@ void BM_LoggerLines(benchmark::State& state) {
 // Wall time: with write-through the cost is waiting for the disk, not the processor.
 BENCHMARK(BM_LoggerLines)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-void BM_MemoryViewLines(benchmark::State& state) {
+void BM_LineStoreViewLines(benchmark::State& state) {
   LineStoreView view;
   TerminalOutput output(&view);
   output.SetMaxLines(2100);
@@ -58,7 +58,7 @@ void BM_MemoryViewLines(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_MemoryViewLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LineStoreViewLines)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestrova

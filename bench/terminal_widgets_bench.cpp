@@ -2,13 +2,11 @@
 // stays flat once the line limit is reached.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <cstdio>
 #include <string>
 
 #include "shown_terminal_view.h"
@@ -24,17 +22,6 @@ std::string TrafficLine() {
   std::string line;
   for (int i = 0; i < 64; ++i) line += static_cast<char>('0' + i % 64);
   return line;
-}
-
-// Resident memory of this process in KiB.
-long ResidentKib() {
-  long pages = 0;
-  long resident = 0;
-  FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm == nullptr) return -1;
-  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = -1;
-  std::fclose(statm);
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // Lines arrive in receive events of range(0) lines each; the event loop turns between them,
@@ -88,10 +75,10 @@ void BM_TrafficViewMemory(benchmark::State& state) {
       shown.output.AddText(line, VMurTerminal_ltInLine);
       shown.output.EndLine();
       if (i % 1000 == 0) QApplication::processEvents();
-      if (i == kEarlyLines) early = ResidentKib();
+      if (i == kEarlyLines) early = bench::ResidentKib();
     }
   }
-  const long late = ResidentKib();
+  const long late = bench::ResidentKib();
   state.counters["rss_10k_lines_KiB"] = static_cast<double>(early);
   state.counters["rss_1M_lines_KiB"] = static_cast<double>(late);
   state.counters["rss_growth"] = static_cast<double>(late) / static_cast<double>(early);
