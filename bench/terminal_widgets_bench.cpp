@@ -87,5 +87,16 @@ void BM_TrafficViewMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_TrafficViewMemory)->Iterations(1)->Unit(benchmark::kSecond);
 
+// One screenful drawn from a full store, as every frame of a busy port draws it.
+void BM_TrafficViewPaint(benchmark::State& state) {
+  ShownView shown;
+  const std::string line = TrafficLine();
+  for (int i = 0; i < 2100; ++i) shown.output.AddLine(line + "\r\n", VMurTerminal_ltInText);
+  QApplication::processEvents();
+  for (auto _ : state) shown.view->viewport()->repaint();
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TrafficViewPaint)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace kestrova

@@ -53,7 +53,7 @@ class TrafficViewHarness : public ViewHarness {
   }
 
   bool ShowsEnd() override {
-    QTest::qWait(50);  // what the user sees once the screen has refreshed
+    QTest::qWait(300);  // what the user sees once the screen and the scroll bar have caught up
     const QScrollBar& bar = *view_->verticalScrollBar();
     return bar.value() == bar.maximum();
   }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "terminal/widgets/glyph_painter.h"
 #include "util/widgets/qt_color.h"
 
 namespace kestrova {
@@ -21,6 +22,7 @@ namespace {
 
 // One frame of a 60 Hz screen: new traffic is drawn no more often than the screen shows it.
 constexpr int kFrameMs = 16;
+constexpr int kBarSyncMs = 250;
 constexpr int kMargin = 3;
 
 QStringView TextOf(const TrafficLine& line) {
@@ -43,16 +45,23 @@ QFont FixedPitchFont() {
 
 TrafficView::TrafficView(QWidget* parent) : QAbstractScrollArea(parent) {
   setFont(FixedPitchFont());
-  line_height_ = std::max(fontMetrics().lineSpacing(), 1);
+  FontChanged();
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
-  viewport()->setBackgroundRole(QPalette::Base);
+  // The view paints every pixel itself, a line at a time: Qt splits a fill taller than about
+  // a hundred pixels across threads, which costs more than it saves at every frame.
+  viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   verticalScrollBar()->setSingleStep(1);
   frame_timer_.setSingleShot(true);
   frame_timer_.setInterval(kFrameMs);
   QObject::connect(&frame_timer_, &QTimer::timeout, [this] { ShowFrame(); });
+  bar_timer_.setSingleShot(true);
+  QObject::connect(&bar_timer_, &QTimer::timeout, [this] { SyncScrollBars(); });
   SyncScrollBars();
 }
+
+TrafficView::~TrafficView() = default;
 
 bool TrafficView::HasFocus() const { return hasFocus() || dragging_ || scrolled_away_; }
 
@@ -69,22 +78,36 @@ int TrafficView::PageLines() const { return std::max(viewport()->height() / Line
 
 int TrafficView::LineHeight() const { return line_height_; }
 
+void TrafficView::FontChanged() {
+  line_height_ = std::max(fontMetrics().lineSpacing(), 1);
+  glyphs_ = std::make_unique<GlyphPainter>(font());
+}
+
 void TrafficView::Changed() {
   if (!frame_timer_.isActive()) frame_timer_.start();
 }
 
 void TrafficView::ShowFrame() {
-  SyncScrollBars();
   viewport()->update();
+  // While the view follows a busy port its scroll bars would change at every frame; a few
+  // times a second is enough there. A reader sees them move with the text.
+  const int since_sync = static_cast<int>(since_bar_sync_.elapsed());
+  if (HasFocus() || since_sync >= kBarSyncMs) {
+    SyncScrollBars();
+  } else if (!bar_timer_.isActive()) {
+    bar_timer_.start(kBarSyncMs - since_sync);
+  }
 }
 
 void TrafficView::SyncScrollBars() {
+  bar_timer_.stop();
+  since_bar_sync_.start();
   syncing_ = true;
   QScrollBar& vertical = *verticalScrollBar();
   vertical.setRange(0, LastScrollableLine());
   vertical.setPageStep(PageLines());
   vertical.setValue(FirstVisibleLine());
-  const int char_width = std::max(fontMetrics().horizontalAdvance(QLatin1Char('M')), 1);
+  const int char_width = std::max(qRound(glyphs_->Advance(u"M")), 1);
   const int width = Lines().LongestLine() * char_width + 2 * kMargin;
   QScrollBar& horizontal = *horizontalScrollBar();
   horizontal.setRange(0, std::max(width - viewport()->width(), 0));
@@ -113,7 +136,7 @@ void TrafficView::resizeEvent(QResizeEvent* event) {
 void TrafficView::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
-    line_height_ = std::max(fontMetrics().lineSpacing(), 1);
+    FontChanged();
     if (!HasFocus()) ScrollTo(LastScrollableLine());
     SyncScrollBars();
   }
@@ -123,10 +146,16 @@ void TrafficView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const int height = LineHeight();
   const QRect area = event->rect();
+  const QColor background = palette().color(QPalette::Base);
   const int top = FirstVisibleLine();
   const int last = std::min(LineCount() - 1, top + (area.bottom() + 1) / height);
-  for (int line = top + area.top() / height; line <= last; ++line) {
-    DrawLine(painter, line, (line - top) * height);
+  int y = (area.top() / height) * height;
+  for (int line = top + area.top() / height; line <= last; ++line, y += height) {
+    painter.fillRect(area.left(), y, area.width(), height, background);
+    DrawLine(painter, line, y);
+  }
+  for (; y <= area.bottom(); y += height) {
+    painter.fillRect(area.left(), y, area.width(), height, background);
   }
 }
 
@@ -136,8 +165,7 @@ void TrafficView::DrawLine(QPainter& painter, int line, int y) const {
   const TrafficLine& stored = Lines().Line(line);
   const QStringView text = TextOf(stored);
   const int length = static_cast<int>(text.size());
-  const QFontMetrics metrics = fontMetrics();
-  const int baseline = y + metrics.ascent();
+  const int baseline = y + fontMetrics().ascent();
   const TextSelection selection = Selection();
   const int line_start = LineStart(line);
   const int selected_from = std::clamp(selection.start - line_start, 0, length + 1);
@@ -146,17 +174,13 @@ void TrafficView::DrawLine(QPainter& painter, int line, int y) const {
   if (selected_from < selected_to) {
     const int left = XOf(line, selected_from);
     // A selected line break shows as one character's width.
-    const int right = selected_to > length
-                          ? XOf(line, length) + metrics.horizontalAdvance(QLatin1Char(' '))
-                          : XOf(line, selected_to);
+    const int right = selected_to > length ? XOf(line, length) + qRound(glyphs_->Advance(u" "))
+                                           : XOf(line, selected_to);
     painter.fillRect(left, y, right - left, LineHeight(), colors.color(QPalette::Highlight));
   }
-  QFont underlined = font();
-  underlined.setUnderline(true);
-  int x = XOf(line, 0);
+  qreal x = XOf(line, 0);
   int column = 0;
   for (const LineRun& run : stored.runs) {
-    painter.setFont(run.underline ? underlined : font());
     const QColor run_color = ToQColor(run.color);
     while (column < run.end) {
       // Split where the selection starts or ends.
@@ -164,12 +188,10 @@ void TrafficView::DrawLine(QPainter& painter, int line, int y) const {
       int end = run.end;
       if (column < selected_from) end = std::min(end, selected_from);
       if (selected) end = std::min(end, selected_to);
-      const QString piece = text.sliced(column, end - column).toString();
       painter.setPen(selected              ? colors.color(QPalette::HighlightedText)
                      : run_color.isValid() ? run_color
                                            : colors.color(QPalette::Text));
-      painter.drawText(x, baseline, piece);
-      x += metrics.horizontalAdvance(piece);
+      x += glyphs_->Draw(painter, x, baseline, text.sliced(column, end - column), run.underline);
       column = end;
     }
   }
@@ -182,16 +204,14 @@ void TrafficView::DrawLine(QPainter& painter, int line, int y) const {
 
 int TrafficView::XOf(int line, int column) const {
   const QStringView text = TextOf(Lines().Line(line));
-  return kMargin - horizontalScrollBar()->value() +
-         fontMetrics().horizontalAdvance(text.first(column).toString());
+  return kMargin - horizontalScrollBar()->value() + qRound(glyphs_->Advance(text.first(column)));
 }
 
 int TrafficView::ColumnAt(int line, int x) const {
   const QStringView text = TextOf(Lines().Line(line));
-  const QFontMetrics metrics = fontMetrics();
-  int left = XOf(line, 0);
+  qreal left = XOf(line, 0);
   for (int column = 0; column < text.size(); ++column) {
-    const int width = metrics.horizontalAdvance(text[column]);
+    const qreal width = glyphs_->Advance(text.sliced(column, 1));
     if (x < left + width / 2) return column;
     left += width;
   }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "terminal/line_store_view.h"
 
@@ -15,9 +17,12 @@ namespace kestrova {
 // The system's fixed-pitch font when it really is one, else the first fixed-pitch family.
 QFont FixedPitchFont();
 
+class GlyphPainter;
+
 class TrafficView : public QAbstractScrollArea, public LineStoreView {
  public:
   explicit TrafficView(QWidget* parent = nullptr);
+  ~TrafficView() override;
 
   // Someone is reading: the view has the focus, a selection is being dragged, or the user
   // scrolled away from the newest lines.
@@ -48,6 +53,7 @@ class TrafficView : public QAbstractScrollArea, public LineStoreView {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void FontChanged();
   void ShowFrame();
   void SyncScrollBars();
   int LineHeight() const;
@@ -59,6 +65,9 @@ class TrafficView : public QAbstractScrollArea, public LineStoreView {
   void ShareSelection() const;
 
   QTimer frame_timer_;
+  QTimer bar_timer_;  // brings the scroll bars up to date when a frame left them behind
+  QElapsedTimer since_bar_sync_;
+  std::unique_ptr<GlyphPainter> glyphs_;  // of the font
   std::function<void()> on_clear_;
   int line_height_;  // of the font, which every added line would otherwise ask for
   bool dragging_ = false;
