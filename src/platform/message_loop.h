@@ -43,6 +43,10 @@ class MessageLoop {
   // Any thread. Tasks run on the loop thread in the order they were posted.
   virtual void Post(Task task) = 0;
 
+  // Loop thread only. Runs `task` once when the callback now running returns, before the loop
+  // goes on; outside a callback, in a later turn. This loop runs it in a later turn always.
+  virtual void AtTurnEnd(Task task) { Post(std::move(task)); }
+
   // Loop thread only. Calls `task` every `interval` until the handle is destroyed.
   [[nodiscard]] virtual LoopHandle StartTimer(std::chrono::milliseconds interval, Task task) = 0;
 

@@ -20,9 +20,9 @@ namespace {
 // Beyond this much, gathered bytes are written at once rather than at the turn's end.
 constexpr size_t kGatherLimit = size_t{1} << 20;
 
-// Streams with gathered bytes, for the task posted to the main loop; GUI thread only.
+// Streams with gathered bytes, for the work left for the turn's end; GUI thread only.
 std::vector<TMurFileStream*> waiting_streams;
-// Alive while that task is queued; it expires as well when a loop drops the task unrun.
+// Alive while that work is queued; it expires as well when a loop drops it unrun.
 std::weak_ptr<void> queued_flush;
 
 int OpenFlags(uint32_t desired_access, uint32_t creation_disposition) {
@@ -159,7 +159,7 @@ void TMurFileStream::FlushAtTheTurnsEnd() {
   if (queued_flush.expired()) {
     auto token = std::make_shared<char>();
     queued_flush = token;
-    MainLoop().Post([token] { FlushWaitingStreams(); });
+    MainLoop().AtTurnEnd([token] { FlushWaitingStreams(); });
   }
 }
 

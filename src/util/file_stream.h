@@ -82,11 +82,11 @@ class TMurFileStream {
   int Handle() const { return fd_; }
 
  private:
-  // Has the gathered bytes written by a task posted to the main loop.
+  // Has the gathered bytes written when the main loop's callback now running returns.
   void FlushAtTheTurnsEnd();
   // Writes the gathered bytes; a failure is kept for the next Write to report.
   void FlushGathered();
-  // The task posted to the main loop: flushes every stream that gathered in this turn.
+  // The work left for the turn's end: flushes every stream that gathered in this turn.
   static void FlushWaitingStreams();
 
   std::string file_name_;

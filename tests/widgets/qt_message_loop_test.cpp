@@ -82,6 +82,24 @@ TEST(QtMessageLoop, ExceptionFromATaskGoesToTheSinkAndTheRestOfTheBatchRuns) {
   EXPECT_EQ(reported, std::vector<std::string>{"b failed"});
 }
 
+// What a callback leaves for the turn's end runs as it returns, before any other callback;
+// left outside a callback, it runs in a later turn.
+TEST(QtMessageLoop, TurnEndWorkRunsAsTheCallbackReturns) {
+  QtMessageLoop loop(FailOnException);
+  std::string order;
+  loop.AtTurnEnd([&] { order += 'x'; });
+  loop.Post([&] {
+    order += 'a';
+    loop.AtTurnEnd([&] { order += 'e'; });
+    order += 'b';
+  });
+  loop.Post([&] { order += 'c'; });
+  EXPECT_TRUE(loop.RunPending());
+  while (loop.RunPending()) {
+  }
+  EXPECT_EQ(order, "xabec");
+}
+
 TEST(QtMessageLoop, ExceptionFromATimerOrWatchGoesToTheSinkAndItIsCalledAgain) {
   struct Case {
     const char* name;

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "monitor/port_target.h"
+#include "platform/serial_device.h"
 #include "serial/widgets/port_combo.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
@@ -175,10 +176,13 @@ void TForm1::StartPorts(const PortSpecification& port1) {
     StartPort1(port1, false);
   }
   VSSComm322->SetAutoReconnect(true);
+  // Each read returns as soon as bytes are there (at most 2048 of them), else after 50 ms: a
+  // read that waited the full 50 ms for a block to fill would show and log a busy line up to
+  // 50 ms late, and blur the pauses that split packets into lines.
   VSSComm32Timeouts& timeouts = VSSComm321->Timeouts();
-  timeouts.SetValue(VSSComm32Timeouts::kReadInterval, 0);
+  timeouts.SetValue(VSSComm32Timeouts::kReadInterval, SerialTimeouts::kMaxTimeout);
   timeouts.SetValue(VSSComm32Timeouts::kReadTotalConst, 50);
-  timeouts.SetValue(VSSComm32Timeouts::kReadTotalMult, 0);
+  timeouts.SetValue(VSSComm32Timeouts::kReadTotalMult, SerialTimeouts::kMaxTimeout);
   timeouts.SetValue(VSSComm32Timeouts::kWriteTotalConst, 0);
   timeouts.SetValue(VSSComm32Timeouts::kWriteTotalMult, 0);
   VSSComm321->Chars().SetXOn(0);

@@ -165,6 +165,16 @@ void QtMessageLoop::CallEntry(Entry& entry) {
 
 void QtMessageLoop::Invoke(const Task& task) {
   ++calls_;
+  ++callback_depth_;
+  Guarded(task);
+  --callback_depth_;
+  while (!turn_end_.empty()) {
+    const std::vector<Task> due = std::exchange(turn_end_, {});
+    for (const Task& work : due) Guarded(work);
+  }
+}
+
+void QtMessageLoop::Guarded(const Task& task) {
   try {
     task();
   } catch (const std::exception& error) {
@@ -173,6 +183,14 @@ void QtMessageLoop::Invoke(const Task& task) {
     // Not ours to handle, and it cannot travel through Qt's dispatch.
     std::terminate();
   }
+}
+
+void QtMessageLoop::AtTurnEnd(Task task) {
+  if (callback_depth_ == 0) {
+    Post(std::move(task));
+    return;
+  }
+  turn_end_.push_back(std::move(task));
 }
 
 void QtMessageLoop::RunQueuedTasks() {

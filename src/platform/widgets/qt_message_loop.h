@@ -48,6 +48,8 @@ class QtMessageLoop final : public MessageLoop {
   QtMessageLoop& operator=(const QtMessageLoop&) = delete;
 
   void Post(Task task) override;
+  // Work left for the end of a callback runs right after it returns, before Qt goes on.
+  void AtTurnEnd(Task task) override;
   // An interval below 1 ms is taken as 1 ms. Timers are precise: a tick never comes early.
   [[nodiscard]] LoopHandle StartTimer(std::chrono::milliseconds interval, Task task) override;
   [[nodiscard]] LoopHandle WatchFd(int fd, Readiness readiness, Task task) override;
@@ -74,6 +76,7 @@ class QtMessageLoop final : public MessageLoop {
   void CallWatch(const std::shared_ptr<Entry>& entry);
   void CallEntry(Entry& entry);
   void Invoke(const Task& task);
+  void Guarded(const Task& task);
   void ResumeLater(const std::shared_ptr<Entry>& entry);
   void Forget(Entry* entry);
 
@@ -81,6 +84,8 @@ class QtMessageLoop final : public MessageLoop {
   const std::unique_ptr<QObject> context_;  // receives the wake-ups of the task queue
   std::vector<std::shared_ptr<Entry>> entries_;
   uint64_t calls_ = 0;  // callbacks called, so RunPending can tell whether it did anything
+  int callback_depth_ = 0;
+  std::vector<Task> turn_end_;  // for when the innermost callback returns
 
   std::mutex mutex_;  // guards the members below, which other threads touch
   std::deque<Task> tasks_;
