@@ -62,8 +62,12 @@ void TReadThread::Execute() {
 void TReadThread::Loop() {
   uint32_t mask = EventMask(device_name_, skip_);
   while (!Terminated()) {
+    // Without modem lines to poll (a pseudo-terminal, some adapters) nothing needs a periodic
+    // wake-up: the thread sleeps until data, a line event or the close request.
+    const std::chrono::milliseconds period =
+        modem_lines_.load(std::memory_order_relaxed) ? kWaitPeriod : kWaitWithoutLimit;
     const ErrnoResult<SerialWaitResult> woke =
-        context_.device->Wait(mask, context_.CloseFd(), kWaitPeriod);
+        context_.device->Wait(mask, context_.CloseFd(), period);
     if (woke.error == kSerialAborted || context_.Closing()) return;
     if (woke.error == kSerialNotSupported && mask != 0) {
       // The driver cannot watch the line: carry on with data only.

@@ -20,6 +20,7 @@ class TReadThread final : public VMurThread {
   static constexpr size_t kReadBufferSize = 2048;
   // How long one wait lasts: bounds the delay of a modem-poll request.
   static constexpr std::chrono::milliseconds kWaitPeriod{100};
+  static constexpr std::chrono::milliseconds kWaitWithoutLimit{-1};
   // A modem poll is asked for when the last one is older than this.
   static constexpr uint32_t kModemPollRequestAge = 10;
 
