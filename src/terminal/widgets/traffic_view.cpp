@@ -44,7 +44,10 @@ QFont FixedPitchFont() {
 }
 
 TrafficView::TrafficView(QWidget* parent) : QAbstractScrollArea(parent) {
-  setFont(FixedPitchFont());
+  // Fixed pitch in the size the window gives it.
+  QFont fixed = font();
+  fixed.setFamily(FixedPitchFont().family());
+  setFont(fixed);
   FontChanged();
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
