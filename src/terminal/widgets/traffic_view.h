@@ -20,6 +20,7 @@ QFont FixedPitchFont();
 class GlyphPainter;
 
 class TrafficView : public QAbstractScrollArea, public LineStoreView {
+  Q_OBJECT
  public:
   explicit TrafficView(QWidget* parent = nullptr);
   ~TrafficView() override;
