@@ -136,9 +136,15 @@ int64_t TMurFileStream::Write(const void* buffer, int64_t count) {
     errno = EINVAL;
     return -1;
   }
+  const auto* bytes = static_cast<const char*>(buffer);
+  if (write_error_ == 0 && gathered_.empty() && !(gathers_ && HasMainLoop())) {
+    // Nothing to gather for: straight to the system, without a copy.
+    if (!WriteAll(fd_, bytes, count)) return -1;
+    return count;
+  }
   if (write_error_ == 0) {
-    gathered_.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
-    if (gathers_ && HasMainLoop() && gathered_.size() <= kGatherLimit) {
+    gathered_.append(bytes, static_cast<size_t>(count));
+    if (gathered_.size() <= kGatherLimit) {
       FlushAtTheTurnsEnd();
     } else {
       FlushGathered();
