@@ -3,7 +3,9 @@
 // Events and operations belong to the GUI thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,14 +69,19 @@ class VMurCommunicationComponent : public Component {
   virtual TCommState GetCommState() = 0;
   // Shows the transport's settings dialog and applies it; a cancelled dialog is a success.
   virtual bool ShowSettingsDialog();
+  // While a receive event is raised: the tick count at which its bytes were read, when a worker
+  // thread read them ahead of the GUI thread. Pauses are measured from it, so a GUI thread that
+  // was busy for a while does not show a pause the line never had.
+  std::optional<uint32_t> ReadTick() const { return read_tick_; }
 
  protected:
   // Raise the events on the GUI thread. Data longer than one event can carry is split.
-  void DoReceiveData(std::string_view data);
+  void DoReceiveData(std::string_view data, std::optional<uint32_t> read_tick = std::nullopt);
   void DoStateChange(ChannelKey channel, TCommState state);
 
  private:
   bool treat_main_channel_as_nil_ = true;
+  std::optional<uint32_t> read_tick_;
   ReceiveEvent on_receive_data_;
   StateEvent on_state_change_;
   AdvancedReceiveEvent on_advanced_receive_data_;

@@ -197,12 +197,12 @@ int VMurTopDistributor::DropData(int index, int count) {
   return static_cast<int>(removed);
 }
 
-void VMurTopDistributor::ComReceive(VMurCommunicationComponent* /*sender*/, ChannelKey channel,
+void VMurTopDistributor::ComReceive(VMurCommunicationComponent* sender, ChannelKey channel,
                                     std::string_view data) {
   if (destroying_ || !com_handler_enabled_) return;
   const int k = ChannelIndex(channel);
   buffers_[2 * k]->Data.Append(data);
-  uint32_t the_time = TickCount();
+  uint32_t the_time = (sender != nullptr ? sender->ReadTick() : std::nullopt).value_or(TickCount());
   SetCurrentTime(the_time);
   ProcessBuffer(2 * k, the_time);
   if (do_timer_after_data_) TimerTick();

@@ -9,7 +9,8 @@ namespace kestrova {
 inline constexpr uint32_t kWmUser = 0x0400;
 
 // To the component's hidden window (and, for PWM_Grab, its grab endpoint).
-inline constexpr uint32_t PWM_ReceivedData = kWmUser + 1;   // byte count / bytes as payload
+inline constexpr uint32_t PWM_ReceivedData =
+    kWmUser + 1;  // byte count / read tick; bytes as payload
 inline constexpr uint32_t PWM_RequestHangup = kWmUser + 2;  // errno (0: notify only) / flag
 inline constexpr uint32_t PWM_StateChange = kWmUser + 3;    // TCommState / 0
 inline constexpr uint32_t PWM_CommEvent = kWmUser + 4;      // event word / errors << 16 | modem

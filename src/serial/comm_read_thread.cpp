@@ -129,7 +129,8 @@ int TReadThread::HandleCommEvent(uint32_t events) {
 int TReadThread::HandleReadEvent() {
   const ErrnoResult<size_t> got = context_.device->Read(buffer_, context_.CloseFd());
   if (got.value > 0) {
-    context_.window->Post(PWM_ReceivedData, got.value, 0,
+    // Stamped here: the GUI thread may take the bytes later than they came off the line.
+    context_.window->Post(PWM_ReceivedData, got.value, static_cast<intptr_t>(TickCount()),
                           MakePayload(std::string(buffer_.data(), got.value)));
   }
   if (got.error == EBADF) {

@@ -442,7 +442,7 @@ void TVSSComm32::HandleMessage(Message message) {
   switch (message.id) {
     case PWM_ReceivedData:
       if (const std::string* data = PayloadValue<std::string>(message.payload.get())) {
-        DoReceiveData(*data);
+        DoReceiveData(*data, static_cast<uint32_t>(message.lparam));
       }
       break;
     case PWM_RequestHangup:

@@ -6,8 +6,10 @@
 
 #include "distribution/distributor.h"
 #include "distribution/top_distributor.h"
+#include "platform/tick.h"
 #include "support/fake_transport.h"
 #include "util/diagnostic_notice.h"
+#include "util/tick_math.h"
 
 namespace kestrova {
 namespace {
@@ -228,6 +230,25 @@ TEST(Chain, ComHandlerReceivesIntoTheHeadUntilReplaced) {
   port.SetOnAdvancedReceiveData(own);  // the application took the event over
   top.SetComHandler(nullptr);
   EXPECT_TRUE(port.OnAdvancedReceiveData());  // theirs stays
+}
+
+// Bytes a reader thread stamped reach the chain with that time, however late the GUI thread
+// takes them; the stamp means nothing outside its event.
+TEST(Chain, ReceivedBytesCarryTheTimeTheyWereRead) {
+  VMurTopDistributor top(nullptr);
+  std::vector<uint32_t> times;
+  top.OnAdvancedRecvTransfer() = [&](VMurGeneralDistributor*, ChannelKey, uint32_t& the_time,
+                                     std::string_view, VMurGeneralDistributor*,
+                                     bool) { times.push_back(the_time); };
+  FakeTransport port;
+  top.SetComHandler(&port);
+  const uint32_t before = TickCount();
+  port.ReceiveReadAt("a", before - 500);
+  port.Receive("b");
+  EXPECT_EQ(times.at(0), before - 500);
+  EXPECT_FALSE(TimeElapsed(before, 1000, times.at(1)));  // unstamped: the time it is taken
+  EXPECT_FALSE(port.ReadTick().has_value());
+  top.SetComHandler(nullptr);
 }
 
 TEST(Chain, ClaimRecordsRefuseNegativeLengthsAndReportColoursOnce) {

@@ -32,6 +32,7 @@ class FakeTransport : public VMurCommunicationComponent {
   TCommState GetCommState() override { return open_ ? CommStateConnected : CommStateDisconnected; }
 
   void Receive(std::string_view data) { DoReceiveData(data); }
+  void ReceiveReadAt(std::string_view data, uint32_t read_tick) { DoReceiveData(data, read_tick); }
   void ChangeState(ChannelKey channel, TCommState state) { DoStateChange(channel, state); }
 
   std::vector<std::pair<ChannelKey, std::string>> writes;
