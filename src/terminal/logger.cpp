@@ -130,6 +130,16 @@ void VMurLogger::Write(std::string_view bytes) {
   if (file_->Write(bytes) < 0) Close();
 }
 
+// Line breaks alone, after a piece of the same line that ended with some: CR and LF read apart.
+// They belong to the break already owed, so the file does not depend on how reads split them.
+bool VMurLogger::RestOfAnOwedBreak(VMurTerminal_LineType line_type, std::string_view text) const {
+  if (pending_break_ != kBreakOwed || line_type != prev_line_type_ ||
+      StyleOf(line_type).mode != LineRenderMode::kText) {
+    return false;
+  }
+  return TrimTrailingBreaks(text) && text.empty();
+}
+
 void VMurLogger::logData(VMurTerminal_LineType line_type, std::string_view text, bool raw) {
   if (!file_ && new_file_style_ == vslnfDisabled) return;
   if (line_type == VMurTerminal_lt_NoType) {
@@ -140,6 +150,7 @@ void VMurLogger::logData(VMurTerminal_LineType line_type, std::string_view text,
     return;
   }
   if (text.empty() && line_type == prev_line_type_) return;
+  if (!raw && RestOfAnOwedBreak(line_type, text)) return;
 
   const LocalDateTime now = clock_();
   std::string& piece = piece_buffer_;

@@ -66,6 +66,7 @@ class VMurLogger : public Component {
   // Opens the file named for `argument`; false when its folder or the file cannot be made.
   bool TryOpen(const std::string& argument, uint32_t creation);
   void Write(std::string_view bytes);
+  bool RestOfAnOwedBreak(VMurTerminal_LineType line_type, std::string_view text) const;
 
   VMurLoggerOptions options_ = vslofDate | vslofLinetype;
   std::string log_path_;
