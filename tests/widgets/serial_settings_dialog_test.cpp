@@ -32,8 +32,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "serial_widgets_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: a shown window leaves input devices behind that Qt's own exit-time
+  // clean-up would otherwise destroy after the application.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // The component's loop, installed before the component is made.
