@@ -10,6 +10,7 @@
 #include "monitor/widgets/main_window.h"
 #include "platform/widgets/loop_gap_watch.h"
 #include "platform/widgets/qt_message_loop.h"
+#include "platform/widgets/termination_notifier.h"
 #include "serial/serial_com_handler.h"
 #include "serial/widgets/serial_settings_dialog.h"
 #include "util/unhandled_exception.h"
@@ -63,6 +64,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(
         &form, &kestrova::TForm1::Closed, &application, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
+    // A logout, `kill` or Ctrl+C closes the window as its close button does, settings stored.
+    kestrova::TerminationNotifier on_termination([&form](int) { form.close(); });
     if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }

@@ -73,6 +73,11 @@ void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& se
   }
 }
 
+std::string RefusedSettingNotice(std::string_view name, std::string_view reason) {
+  return "Stored setting \"" + std::string(name) + "\" not used (" + std::string(reason) +
+         "); its default applies";
+}
+
 std::optional<Protocol> ProtocolFromSetting(std::string_view name) {
   if (name == "PPP") return Protocol::kHex;
   for (int i = 0; i < kProtocolCount; ++i) {

@@ -40,6 +40,10 @@ MainWindowSettings ReadMainWindowSettings(const VMurAppInfo& app_info);
 // per-user settings raises ERegistryException.
 void WriteMainWindowSettings(VMurAppInfo& app_info, const MainWindowSettings& settings);
 
+// What the user is told about a stored value `name` that was refused for `reason`: its
+// default stands in until the user changes it or the window closes and stores it.
+std::string RefusedSettingNotice(std::string_view name, std::string_view reason);
+
 // The protocol a stored name selects: a protocol's exact name, or "PPP", which older versions
 // stored for the Hex view; nothing for any other text (the designed choice stays).
 std::optional<Protocol> ProtocolFromSetting(std::string_view name);

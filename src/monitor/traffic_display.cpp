@@ -22,6 +22,11 @@ void TrafficDisplay::WriteLog(LogKind kind, std::string_view text) {
   if (logger_ != nullptr) logger_->logData(kLogLineType[static_cast<int>(kind)], text, false);
 }
 
+void TrafficDisplay::LogMessage(std::string_view text) {
+  WriteLog(LogKind::kMessage, text);
+  WriteLog(LogKind::kEndOfLine, "");
+}
+
 void TrafficDisplay::EndLine() {
   WriteLog(LogKind::kEndOfLine, "");
   terminal_.EndLine();

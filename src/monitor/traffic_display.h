@@ -59,6 +59,9 @@ class TrafficDisplay {
   // Logging does nothing until the window has its logger.
   void SetLogger(VMurLogger* logger) { logger_ = logger; }
   void WriteLog(LogKind kind, std::string_view text);
+  // A message of the program's own as a whole log line: what follows starts a line of its own,
+  // as it does in the view.
+  void LogMessage(std::string_view text);
 
   // The receive Transfer handler's work: `packet_ended` when a framer closed a packet.
   void ShowReceived(VMurGeneralDistributor& sender, ChannelKey channel, uint32_t the_time,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/serial_port_name.h"
 #include "util/ascii.h"
 
 namespace kestrova {
@@ -43,9 +44,20 @@ bool PortNameLess(const std::string& a, const std::string& b) {
   return a < b;  // equal but for case or leading zeros: keep a strict order
 }
 
+int FindPortItem(const std::vector<std::string>& items, const std::string& port) {
+  if (port.empty()) return -1;
+  const auto exact = std::find(items.begin(), items.end(), port);
+  if (exact != items.end()) return static_cast<int>(exact - items.begin());
+  const std::string device = PortNameToDevicePath(port);
+  const auto same_device = std::find_if(items.begin(), items.end(), [&](const std::string& item) {
+    return PortNameToDevicePath(item) == device;
+  });
+  return same_device != items.end() ? static_cast<int>(same_device - items.begin()) : -1;
+}
+
 std::vector<std::string> PortComboItems(std::vector<std::string> names,
                                         const std::string& comm_port) {
-  if (!comm_port.empty() && std::find(names.begin(), names.end(), comm_port) == names.end()) {
+  if (!comm_port.empty() && FindPortItem(names, comm_port) < 0) {
     names.push_back(comm_port);
   }
   std::sort(names.begin(), names.end(), PortNameLess);

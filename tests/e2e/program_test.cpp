@@ -1,6 +1,7 @@
 // The built program end to end: on a private X server with fresh settings hives it shows its
 // two windows, stores its settings when the main window is closed as a window manager closes
-// it, and answers --version without a display.
+// it or the program gets SIGTERM, starts on a damaged setting, and answers --version without a
+// display.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -134,31 +136,47 @@ class ProgramTest : public ::testing::Test {
     return "was still running at the deadline and was killed";
   }
 
-  // Starts the program, waits for both windows, closes the main window as a window manager
-  // does and tells how the program ended, or what went wrong before.
-  std::string StartShowAndClose() {
-    Launch({});
-    if (pid_ <= 0) return "could not be started";
-    test::XClient x(xvfb_->Display());
+  // Waits until both windows are viewable; "" then, else what went wrong.
+  std::string WaitForWindows(test::XClient& x, std::map<std::string, test::TopWindow>& windows) {
     if (!x.Ok()) return "cannot connect to the X server " + xvfb_->Display();
     const Clock::time_point deadline = Clock::now() + 20s;
-    std::map<std::string, test::TopWindow> windows;
     for (;;) {
       if (std::optional<std::string> how = Ended()) return "before showing its windows it " + *how;
       windows = x.TopWindows();
-      if (windows[kMainCaption].viewable && windows[kTerminalCaption].viewable) break;
+      if (windows[kMainCaption].viewable && windows[kTerminalCaption].viewable) return "";
       if (Clock::now() > deadline)
         return "windows not viewable after 20 s; seen:" + test::Describe(windows);
       std::this_thread::sleep_for(100ms);
     }
-    x.SendDeleteWindow(windows[kMainCaption].id);
+  }
+
+  // Waits up to 10 s for the program to end after it was asked to; how it ended.
+  std::string WaitForClose(test::XClient& x) {
     const Clock::time_point closing_deadline = Clock::now() + 10s;
     while (Clock::now() < closing_deadline) {
       if (std::optional<std::string> how = Ended()) return *how;
       std::this_thread::sleep_for(20ms);
     }
     const std::string seen = test::Describe(x.TopWindows());
-    return "10 s after the main window was closed it " + WaitForExit(0ms) + "; seen:" + seen;
+    return "10 s after it was asked to close it " + WaitForExit(0ms) + "; seen:" + seen;
+  }
+
+  // Starts the program, waits for both windows, closes the main window as a window manager
+  // does and tells how the program ended, or what went wrong before.
+  std::string StartShowAndClose() {
+    Launch({});
+    if (pid_ <= 0) return "could not be started";
+    test::XClient x(xvfb_->Display());
+    std::map<std::string, test::TopWindow> windows;
+    if (std::string problem = WaitForWindows(x, windows); !problem.empty()) return problem;
+    x.SendDeleteWindow(windows[kMainCaption].id);
+    return WaitForClose(x);
+  }
+
+  // Runs xdotool on the test's display; false when it failed.
+  bool XDoTool(const std::string& arguments) {
+    const std::string command = "DISPLAY=" + xvfb_->Display() + " xdotool " + arguments;
+    return std::system(command.c_str()) == 0;
   }
 
   std::optional<RegKey> Options() const { return RegReadKey(RegRoot::kCurrentUser, kOptionsKey); }
@@ -232,6 +250,52 @@ TEST_F(ProgramTest, StoredOptionsAreUsedAndWrittenBack) {
   EXPECT_EQ(ValueOf(options, "Protocol"), RegValue::String("Hex"));
   EXPECT_EQ(ValueOf(options, "PacketTimeout"), RegValue::String("250"));
   EXPECT_EQ(ValueOf(options, "SkipByte"), RegValue::String("'x'"));
+}
+
+TEST_F(ProgramTest, DamagedPortStartsWithItsDefaultSaysSoAndSigtermClosesCleanly) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  // A negative time limit refuses the whole configuration string.
+  const std::string damaged = "\"" + (hives_.Root() / "no-port-1").string() +
+                              "\",\"9600\",\"8\",\"1\",\"None\",\"\",\"-1\"";
+  const HiveResult written =
+      RegWriteValue(RegRoot::kCurrentUser, kOptionsKey, "Port1", RegValue::String(damaged));
+  ASSERT_TRUE(written.ok) << written.error;
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+
+  EXPECT_NE(FileText(work_ / "stderr.txt").find("\"Port1\""), std::string::npos);
+  EXPECT_NE(FileText(work_ / "KestLog_1.txt").find("\"Port1\""), std::string::npos)
+      << "the message line is logged as it is shown";
+  const std::optional<RegValue> port1 = ValueOf(Options(), "Port1");
+  ASSERT_TRUE(port1);
+  EXPECT_NE(port1->data, damaged) << "closing stores the default that stood in";
+}
+
+TEST_F(ProgramTest, SigtermStoresAPortChangedInThatRun) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  // Port 1's box sits at the main window's top left, right of the grab button.
+  const std::string typed = (hives_.Root() / "typed-port").string();
+  const std::string window = std::to_string(windows[kMainCaption].id);
+  ASSERT_TRUE(XDoTool("mousemove --sync --window " + window + " 50 18 click 1"));
+  ASSERT_TRUE(XDoTool("key ctrl+a"));
+  ASSERT_TRUE(XDoTool("type --delay 20 '" + typed + "'"));
+  ASSERT_TRUE(XDoTool("key Return"));
+  std::this_thread::sleep_for(1s);  // the keys are queued in the program's X connection
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+
+  const std::optional<RegValue> port1 = ValueOf(Options(), "Port1");
+  ASSERT_TRUE(port1) << "no Port1 stored";
+  EXPECT_TRUE(port1->data.starts_with("\"" + typed + "\"")) << port1->data;
 }
 
 TEST_F(ProgramTest, VersionIsPrintedWithoutADisplay) {

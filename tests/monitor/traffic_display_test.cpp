@@ -169,5 +169,28 @@ TEST_F(Display, StopFreezesTheViewButLoggingGoesOnPerPort) {
   EXPECT_EQ(Slurp(dir.path() + "/log.txt"), "one\r\nthree\r\nfour\r\n");
 }
 
+TEST_F(Display, EachMessageIsALogLineOfItsOwn) {
+  TempDir dir;
+  VMurLogger logger(nullptr);
+  logger.SetOptions(vslofLinetype);
+  logger.SetNewFileStyle(vslnfExact);
+  logger.SetNewFileOpenFlags(0);
+  logger.SetLogPath(dir.path() + "/log.txt");
+  TrafficDisplay display(output, roles, 0);
+  display.SetLogger(&logger);
+  display.Options().packet_timeout_ms = -1;
+  display.Options().log_port1 = true;
+  display.ShowReceived(top, &port1, 1, "one", false);
+  display.LogMessage("TCP server ready at 5000");
+  display.LogMessage("TCP Client added from 127.0.0.1:40312");
+  display.ShowReceived(top, &port1, 2, "two", false);
+  logger.Close();
+  const std::string data(StyleOf(VMurTerminal_ltInLine).log_marker);
+  const std::string message(StyleOf(VMurTerminal_ltExtra).log_marker);
+  EXPECT_EQ(Slurp(dir.path() + "/log.txt"),
+            data + "one\r\n" + message + "TCP server ready at 5000\r\n" + message +
+                "TCP Client added from 127.0.0.1:40312\r\n" + data + "two\r\n");
+}
+
 }  // namespace
 }  // namespace kestrova

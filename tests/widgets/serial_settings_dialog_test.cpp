@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -31,8 +32,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "serial_widgets_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: a shown window leaves input devices behind that Qt's own exit-time
+  // clean-up would otherwise destroy after the application.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // The component's loop, installed before the component is made.
@@ -204,6 +207,29 @@ TEST_F(SerialDialogTest, PortComboKeepsItsItemsAndTheConfiguredPort) {
   list.setCurrentIndex(0);
   EXPECT_FALSE(FillPortCombo(&list, {"/dev/ttyS1"}, "/dev/ttyS2"))
       << "a list without the old text has no selection";
+}
+
+TEST_F(SerialDialogTest, OpeningTheListLeavesTheTypedPortAndSelectsTheDeviceOnce) {
+  App();
+  QWidget window;
+  auto* combo = new QComboBox(&window);
+  combo->setEditable(true);
+  combo->addItem("/dev/ttyS9");  // a device that went away since the list was last opened
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  combo->setFocus();
+  ASSERT_TRUE(combo->hasFocus());
+  combo->setEditText("/dev/ttyUSB");  // typing
+  EXPECT_TRUE(FillPortCombo(combo, {"/dev/ttyS0", "/dev/ttyS1"}, "COM1"));
+  EXPECT_EQ(combo->currentText(), "/dev/ttyUSB");
+  EXPECT_EQ(combo->count(), 2) << "COM1 is the listed /dev/ttyS0";
+
+  EXPECT_TRUE(SelectPortItem(combo, "COM2"));
+  EXPECT_EQ(combo->currentIndex(), 1);
+  EXPECT_TRUE(SelectPortItem(combo, "COM7"));
+  EXPECT_EQ(combo->currentIndex(), -1);
+  EXPECT_EQ(combo->currentText(), "COM7");
 }
 
 }  // namespace

@@ -268,7 +268,7 @@ void TForm1::SendData(uint32_t the_time, std::string_view bytes) {
 
 void TForm1::ShowMessage(std::string_view text) {
   VMurTerminal1->AddLine(text, VMurTerminal_ltExtra);
-  display_->WriteLog(LogKind::kMessage, text);
+  display_->LogMessage(text);
 }
 
 void TForm1::VMurTopDistributor1TimerPoll(uint32_t the_time) {

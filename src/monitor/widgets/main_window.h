@@ -154,9 +154,10 @@ class TForm1 : public QWidget {
   TVSSComm32* VSSComm321 = nullptr;
   TVSSComm32* VSSComm322 = nullptr;
   VMurTcp* VMurTcp1 = nullptr;
-  VMurUdp* VMurUdp1 = nullptr;    // made by FormCreate
+  VMurUdp* VMurUdp1 = nullptr;  // made by FormCreate
   VMurLogger* logger_ = nullptr;
-  std::string applied_port1_;     // the port-1 text last acted on
+  std::string applied_port1_;  // the port-1 text last acted on
+  std::string applied_port2_;  // the same for port 2
   std::string log_file_name_;
   bool closed_ = false;
   SendScript script_;

@@ -149,7 +149,12 @@ std::string TForm1::Port1Text() {
 }
 
 void TForm1::ComboPort2Change(const QString& text) {
-  VSSComm322->SetConfigAsString(text.toStdString());
+  const std::string typed = text.toStdString();
+  // The box may show the listed name of the device the stored name stands for ("/dev/ttyS0"
+  // for "COM1"): leaving it unchanged must not reopen the port under another name.
+  if (typed == applied_port2_) return;
+  applied_port2_ = typed;
+  VSSComm322->SetConfigAsString(typed);
 }
 
 void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
@@ -163,7 +168,7 @@ void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
 void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box) {
   port->ShowConfigDialog(port->Name());
   port_box->setEditText(QString::fromStdString(port->CommPort()));
-  if (port == VSSComm321) applied_port1_ = port->CommPort();
+  (port == VSSComm321 ? applied_port1_ : applied_port2_) = port->CommPort();
   SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
 }
 

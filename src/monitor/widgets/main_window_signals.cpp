@@ -55,8 +55,7 @@ void TForm1::SignalChanged(int index, bool active) {
     VMurTerminal1->AddLine(report, VMurTerminal_ltExtraG);
   }
   if (signal_flags_[index] & kReportToLog) {
-    display_->WriteLog(LogKind::kMessage, report);
-    display_->WriteLog(LogKind::kEndOfLine, "");
+    display_->LogMessage(report);
   }
 }
 

@@ -7,11 +7,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "monitor/main_window_settings.h"
 #include "monitor/port_target.h"
 #include "platform/tick.h"
 #include "serial/widgets/port_combo.h"
+#include "util/exception.h"
 #include "util/widgets/combo_text.h"
 
 namespace kestrova {
@@ -19,6 +24,20 @@ namespace kestrova {
 void TForm1::FormCreate() {
   CreateUdp();
   const MainWindowSettings settings = ReadMainWindowSettings(*VMurAppInfo1);
+  const MainWindowSettings defaults;
+  // A stored value that its component refuses (a hand-edited or damaged setting) gives way to
+  // the default for this run; the user hears of it once the log is open.
+  std::vector<std::string> refused;
+  const auto restore = [&](std::string_view name, const std::string& stored,
+                           const std::string& fallback,
+                           const std::function<void(const std::string&)>& apply) {
+    try {
+      apply(stored);
+    } catch (const Exception& e) {
+      refused.push_back(RefusedSettingNotice(name, e.what()));
+      apply(fallback);
+    }
+  };
   if (const std::optional<Protocol> protocol = ProtocolFromSetting(settings.protocol)) {
     proto_buttons_->button(static_cast<int>(*protocol))->setChecked(true);
   }
@@ -33,18 +52,24 @@ void TForm1::FormCreate() {
   EditSkipByte->setText(QString::fromStdString(settings.skip_byte));
   EditSkipByteChange();
 
-  const PortSpecification port1 = ReadStoredPortSpecification(settings.port1);
-  display_->Options().mode = port1.mode;
-  if (port1.mode != ChannelMode::kSerial) {
-    ComboPort1->setEditText(QString::fromStdString(settings.port1));
-  } else {
-    VSSComm321->SetConfigAsString(settings.port1);
+  PortSpecification port1;
+  restore("Port1", settings.port1, defaults.port1, [this, &port1](const std::string& text) {
+    port1 = ReadStoredPortSpecification(text);
+    display_->Options().mode = port1.mode;
+    if (port1.mode != ChannelMode::kSerial) {
+      ComboPort1->setEditText(QString::fromStdString(text));
+    } else {
+      VSSComm321->SetConfigAsString(text);
+    }
+  });
+  if (port1.mode == ChannelMode::kSerial) {
     FillPortCombo(ComboPort1, VSSComm321->CommPort());
-    SelectComboText(ComboPort1, QString::fromStdString(VSSComm321->CommPort()));
+    SelectPortItem(ComboPort1, VSSComm321->CommPort());
   }
-  VSSComm322->SetConfigAsString(settings.port2);
+  restore("Port2", settings.port2, defaults.port2,
+          [this](const std::string& text) { VSSComm322->SetConfigAsString(text); });
   FillPortCombo(ComboPort2, VSSComm322->CommPort());
-  SelectComboText(ComboPort2, QString::fromStdString(VSSComm322->CommPort()));
+  SelectPortItem(ComboPort2, VSSComm322->CommPort());
   SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
   SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
   for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
@@ -55,6 +80,7 @@ void TForm1::FormCreate() {
   display_->SetLastDataTime(TickCount());
   OptionsChanged();
   applied_port1_ = ComboPort1->currentText().toStdString();
+  applied_port2_ = ComboPort2->currentText().toStdString();
   StartPorts(port1);
   // Only port 1's packets are highlighted.
   VMurTopDistributor1->OnAdvancedRecvGetColor() = [this](VMurGeneralDistributor*,
@@ -63,6 +89,10 @@ void TForm1::FormCreate() {
     if (channel == ChannelKey(VSSComm321)) filter_.Apply(bytes, color);
   };
   filter_.SetRules(settings.filter_rules);
+  for (const std::string& notice : refused) {
+    ShowMessage(notice);
+    std::fprintf(stderr, "kestrova: %s\n", notice.c_str());
+  }
 }
 
 void TForm1::FormClose() {

@@ -9,12 +9,16 @@
 namespace kestrova {
 
 // Refreshes the items from `names` (plus `comm_port`), changing only the items that differ
-// when the count is the same. While the combo has the input focus its text is left alone
-// (true); otherwise a changed text is selected again, with SelectComboText's result.
+// when the count is the same. The combo's text stays as it was: while the combo has the input
+// focus exactly as typed (true); otherwise selected again, with SelectComboText's result.
 bool FillPortCombo(QComboBox* combo, const std::vector<std::string>& names,
                    const std::string& comm_port);
 
 // The same with the serial ports of this machine.
 bool FillPortCombo(QComboBox* combo, const std::string& comm_port);
+
+// Selects the item that stands for `port` (the same name or the same device); without one,
+// as SelectComboText does.
+bool SelectPortItem(QComboBox* combo, const std::string& port);
 
 }  // namespace kestrova
