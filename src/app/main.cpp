@@ -52,6 +52,8 @@ int main(int argc, char* argv[]) {
     return *status;
   }
   QApplication application(argc, argv);
+  // Lets a Wayland desktop match the windows with the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(KESTROVA_APP_ID);
   kestrova::QtMessageLoop loop(kestrova::ReportUnhandledException);
   kestrova::SetMainLoop(&loop);
   // Serial ports show their settings dialog; distributors that make their own ComHandler make

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Usage: install_test.sh BUILD_DIR. Installs the build into a temporary prefix and checks what
+# Usage: install_test.sh BUILD_DIR APP_ID. Installs the build into a temporary prefix and checks what
 # landed there. A validator that is missing is reported and makes the test "skipped" (77), so a
 # machine without it never passes silently; scripts/install-deps installs them all.
 set -uo pipefail
 
-build=${1:?usage: install_test.sh BUILD_DIR}
-app_id=cz.mur.kestrova
+build=${1:?usage: install_test.sh BUILD_DIR APP_ID}
+app_id=${2:?usage: install_test.sh BUILD_DIR APP_ID}
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/kestrova-install-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 
