@@ -104,7 +104,7 @@ RegImportResult ImportRegText(std::string_view bytes) {
       (per_user ? result.user_changes : result.machine_changes) = edits.size();
     } else {
       result.ok = false;
-      result.message += "Not imported into the " + hive_name + ", " + written.error + ":\n";
+      result.message += "Not imported into the " + hive_name + " (" + written.error + "):\n";
     }
     result.message += DescribeKeys(edits);
   }
