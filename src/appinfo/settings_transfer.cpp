@@ -83,8 +83,7 @@ std::optional<int> RunSettingsOptions(int argc, const char* const argv[], std::F
       std::optional<std::string> file;
       if (arg == option) {
         if (i + 1 < argc) file = argv[++i];
-      } else if (arg.starts_with(option) && arg.size() > option.size() &&
-                 arg[option.size()] == '=') {
+      } else if (arg.starts_with(option) && arg.substr(option.size()).starts_with('=')) {
         file = std::string(arg.substr(option.size() + 1));
       } else {
         continue;
