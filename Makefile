@@ -1,8 +1,9 @@
 # The two everyday commands: `make run` (build and start the program) and `make test` (build
 # and run every test). Both install missing Debian packages first.
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: deps run test sanitize tsan-serial bench format clean
+.PHONY: deps run test install sanitize tsan-serial bench format clean
 
 deps:
 	@scripts/install-deps
@@ -16,6 +17,12 @@ test: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default
+
+# The program, its menu entry, icon, AppStream metadata and man page under $(DESTDIR)$(PREFIX).
+install: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrova
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 # The Qt-free core and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -1,11 +1,13 @@
-// The program: the main window on a Qt application. --help and --version answer without a
-// display.
+// The program: the main window on a Qt application. --help, --version and the settings options
+// answer without a display.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "appinfo/settings_transfer.h"
 #include "appinfo/version_info.h"
 #include "monitor/widgets/main_window.h"
 #include "platform/widgets/loop_gap_watch.h"
@@ -21,8 +23,10 @@ constexpr char kUsage[] =
     "Usage: kestrova [options]\n"
     "Traffic monitor and terminal for serial lines and their network equivalents.\n"
     "\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n"
+    "  --help                    show this text and exit\n"
+    "  --version                 show the version and exit\n"
+    "  --import-settings FILE    merge a registry export (.reg) into the settings and exit\n"
+    "  --export-settings FILE    write the per-user settings as a registry export and exit\n"
     "\n"
     "Qt's own options (-platform, -display ...) are accepted as well.\n";
 
@@ -45,7 +49,12 @@ int main(int argc, char* argv[]) {
       return 0;
     }
   }
+  if (std::optional<int> status = kestrova::RunSettingsOptions(argc, argv, stdout, stderr)) {
+    return *status;
+  }
   QApplication application(argc, argv);
+  // Lets a Wayland desktop match the windows with the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(KESTROVA_APP_ID);
   kestrova::QtMessageLoop loop(kestrova::ReportUnhandledException);
   kestrova::SetMainLoop(&loop);
   // Serial ports show their settings dialog; distributors that make their own ComHandler make

@@ -110,6 +110,21 @@ RegHive HiveFile::Read() const {
   return std::move(locked.hive);
 }
 
+std::optional<RegHive> HiveFile::ReadStrictly(std::string& problem) const {
+  FileBytes file = ReadWholeFile(path_, kMaxHiveBytes);
+  RegHive hive;
+  if (file.error == ENOENT) return hive;
+  if (file.error != 0) {
+    problem = "cannot read settings file " + path_ + ": " + ErrnoText(file.error);
+    return std::nullopt;
+  }
+  if (std::optional<RegParseError> error = ReadRegText(file.bytes, hive)) {
+    problem = "settings file " + path_ + " cannot be parsed (" + error->Describe() + ")";
+    return std::nullopt;
+  }
+  return hive;
+}
+
 HiveResult HiveFile::Update(const std::function<bool(RegHive&)>& change) {
   std::string target = ReplacementTarget(path_);
   std::string directory = DirectoryOf(target);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/reg_hive.h"
@@ -28,6 +29,10 @@ class HiveFile {
   // to "<name>.corrupt-<date>-<time>" (kept for the user) and reported; when it cannot be moved
   // it stays untouched and is taken as empty.
   RegHive Read() const;
+
+  // For readers that must not take a broken file for an empty hive (an export): the hive, or
+  // nothing with `problem` said for the user. A missing file is an empty hive. Changes nothing.
+  std::optional<RegHive> ReadStrictly(std::string& problem) const;
 
   // Creates the folder when needed, then under the lock reads the current hive, lets `change`
   // edit it and writes it back when `change` returns true. A file that cannot be read is never

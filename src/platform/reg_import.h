@@ -10,11 +10,16 @@
 namespace kestrova {
 
 struct RegImportResult {
-  bool ok = true;
-  std::string message;  // what was imported, skipped or failed, for the user
+  bool ok = true;  // false when the file could not be read or parsed, or a hive not be written
+  // For the user, a line each: per hive the keys imported and the keys not imported with the
+  // reason, the keys skipped and why; then the totals.
+  std::string message;
   size_t user_changes = 0;
   size_t machine_changes = 0;
   size_t skipped_changes = 0;  // under roots this program does not keep
+
+  // Every entry of the file went in.
+  bool Complete() const { return ok && skipped_changes == 0; }
 };
 
 // A file that cannot be read or parsed changes nothing.

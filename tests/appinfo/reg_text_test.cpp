@@ -7,6 +7,7 @@
 
 #include "platform/reg_text_reader.h"
 #include "platform/reg_text_writer.h"
+#include "platform/utf16le.h"
 #include "support/reg_value_printer.h"
 
 namespace kestrova {
@@ -274,6 +275,54 @@ TEST(RegTextWriterTest, WritesReadableRegedit4) {
   }
 }
 
+TEST(RegTextWriterTest, WritesVersion5ExportInUtf16) {
+  RegHive hive;
+  std::string key = std::string(kUser) + "\\Options";
+  hive.SetValue(key, "Port1", RegValue::String("TCP:5000 ř"));
+  hive.SetValue(key, "Lines", RegValue::String("a\nb"));
+  hive.SetValue(key, "LogCom1", RegValue::Dword(1));
+  hive.SetValue(key, "Path", RegValue::ExpandString("%T%"));
+  hive.SetValue(key, "Names", RegValue{kRegMultiSz, Bytes({'A', 0, 0})});
+  const std::string bytes = FormatRegExport(hive);
+  ASSERT_TRUE(bytes.starts_with("\xFF\xFE"));
+  EXPECT_EQ(Utf16LeToUtf8(bytes.substr(2)),
+            "Windows Registry Editor Version 5.00\r\n"
+            "\r\n"
+            "[" +
+                std::string(kUser) +
+                "\\Options]\r\n"
+                "\"Port1\"=\"TCP:5000 ř\"\r\n"
+                // A registry editor knows no \n in quotes: a text with a line break is hex(1).
+                "\"Lines\"=hex(1):61,00,0a,00,62,00,00,00\r\n"
+                "\"LogCom1\"=dword:00000001\r\n"
+                "\"Path\"=hex(2):25,00,54,00,25,00,00,00\r\n"
+                "\"Names\"=hex(7):41,00,00,00,00,00\r\n"
+                "\r\n");
+  EXPECT_EQ(Parse(bytes), hive);
+}
+
+TEST(RegTextWriterTest, ExportKeepsTextsThatAreNotUtf8AsRegedit4) {
+  RegHive hive;
+  hive.SetValue("HKEY_CURRENT_USER\\T", "cp1250", RegValue::String("P\xF8\xEDmo"));
+  const std::string bytes = FormatRegExport(hive);
+  EXPECT_EQ(bytes, FormatRegText(hive));
+  EXPECT_EQ(Parse(bytes), hive);
+}
+
+TEST(Utf16LeTest, RefusesWhatIsNotUtf8AndRoundTripsWhatIs) {
+  const std::string kInvalid[] = {"\x80",         "\xC3",         "\xC0\xAF",
+                                  "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                  "a\xFF",        "\xE2\x82"};
+  for (const std::string& text : kInvalid) EXPECT_EQ(Utf8ToUtf16Le(text), std::nullopt) << text;
+  for (const std::string text :
+       {"", "a\0b", "ř€", "\xF0\x9F\x98\x80", "\x7F\xC2\x80\xF4\x8F\xBF\xBF"}) {
+    std::optional<std::string> encoded = Utf8ToUtf16Le(text);
+    ASSERT_TRUE(encoded) << text;
+    EXPECT_EQ(Utf16LeToUtf8(*encoded), text);
+  }
+  EXPECT_EQ(Utf8ToUtf16Le("\xF0\x9F\x98\x80"), Bytes({0x3D, 0xD8, 0x00, 0xDE}));
+}
+
 // Random hives: every key, name, type and byte written comes back the same.
 class RandomHive {
  public:
@@ -356,16 +405,22 @@ class RandomHive {
 };
 
 TEST(RegTextRoundTripTest, RandomHivesReadBackUnchanged) {
+  size_t utf16_exports = 0;
   for (uint32_t seed = 1; seed <= 300; ++seed) {
     SCOPED_TRACE(seed);
     RegHive written = RandomHive(seed).Make();
-    std::string text = FormatRegText(written);
-    RegHive read;
-    std::optional<RegParseError> error = ReadRegText(text, read);
-    ASSERT_FALSE(error) << error->Describe() << "\n" << text;
-    ASSERT_EQ(read, written) << text;
-    EXPECT_EQ(FormatRegText(read), text);
+    for (auto format : {FormatRegText, FormatRegExport}) {
+      std::string text = format(written);
+      RegHive read;
+      std::optional<RegParseError> error = ReadRegText(text, read);
+      ASSERT_FALSE(error) << error->Describe() << "\n" << text;
+      ASSERT_EQ(read, written) << text;
+      EXPECT_EQ(format(read), text);
+      if (text.starts_with("\xFF\xFE")) ++utf16_exports;
+    }
   }
+  // Random multi-string bytes are rarely UTF-8, but the UTF-16 form must be tried often enough.
+  EXPECT_GT(utf16_exports, 30u);
 }
 
 }  // namespace

@@ -110,6 +110,13 @@ TEST_F(RegistryTest, ImportsAnExportIntoBothHives) {
   EXPECT_EQ(result.skipped_changes, 2u);
   EXPECT_THAT(result.message, HasSubstr("imported 4 per-user and 2 machine-wide entries"));
   EXPECT_THAT(result.message, HasSubstr("skipped 2"));
+  EXPECT_FALSE(result.Complete()) << "entries were skipped";
+  // Each key is named with what happened to it, under the hive it went to or why it did not.
+  EXPECT_THAT(result.message,
+              HasSubstr("  HKEY_CURRENT_USER\\Software\\K\\Options: 1 value set, 1 value deleted\n"
+                        "  HKEY_CURRENT_USER\\Software\\K\\Gone: key deleted with its subkeys\n"));
+  EXPECT_THAT(result.message, HasSubstr("keeps only HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE:\n"
+                                        "  HKEY_CLASSES_ROOT\\.kst: 1 value set\n"));
   EXPECT_EQ(RegReadValue(RegRoot::kCurrentUser, "Software\\K\\Options", "Protocol"),
             RegValue::String("Hex"));
   EXPECT_EQ(RegReadValue(RegRoot::kCurrentUser, "Software\\K\\Options", "Old"), std::nullopt);
