@@ -20,7 +20,8 @@ int CreateEventFd(bool initially_set) {
 
 }  // namespace
 
-Event::Event(Mode mode, bool initially_set) : mode_(mode), fd_(CreateEventFd(initially_set)) {}
+Event::Event(Mode mode, bool initially_set)
+    : mode_(mode), fd_(CreateEventFd(initially_set)), set_(initially_set) {}
 
 Event::~Event() { close(fd_); }
 
@@ -28,9 +29,13 @@ void Event::Set() {
   const uint64_t one = 1;
   // Fails only when the counter is near its maximum, and then the event is set anyway.
   [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
+  set_.store(true);
 }
 
-void Event::Reset() { TryTake(); }
+void Event::Reset() {
+  set_.store(false);
+  TryTake();
+}
 
 bool Event::TryTake() {
   uint64_t count = 0;
@@ -40,7 +45,10 @@ bool Event::TryTake() {
 
 bool Event::Wait(std::chrono::milliseconds timeout) {
   const int fds[] = {fd_};
-  if (mode_ == Mode::kManualReset) return WaitForAny(fds, timeout) == 0;
+  if (mode_ == Mode::kManualReset) {
+    if (timeout == timeout.zero()) return set_.load();
+    return WaitForAny(fds, timeout) == 0;
+  }
   const bool forever = timeout < std::chrono::milliseconds::zero();
   const auto deadline = std::chrono::steady_clock::now() + (forever ? timeout.zero() : timeout);
   for (;;) {

@@ -2,6 +2,7 @@
 // with a port or socket descriptor.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 
 namespace kestrova {
@@ -35,6 +36,8 @@ class Event {
 
   const Mode mode_;
   const int fd_;
+  // A manual-reset event's state as well, so that a zero-timeout check needs no system call.
+  std::atomic<bool> set_;
 };
 
 }  // namespace kestrova

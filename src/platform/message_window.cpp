@@ -125,12 +125,15 @@ MessageWindow::~MessageWindow() {
   FailSenders(state_->TakeIf([](const Queued&) { return true; }));
 }
 
-void MessageWindow::ScheduleDispatch() {
-  // One loop task per entry, each taking the oldest entry; tasks outliving the window find
-  // nothing.
-  loop_.Post([weak = std::weak_ptr<State>(state_)] {
-    if (const std::shared_ptr<State> state = weak.lock()) {
-      if (std::optional<Queued> entry = state->TakeFront()) state->Deliver(std::move(*entry));
+void MessageWindow::ScheduleDispatch(size_t entries) {
+  // Each task takes the oldest entries; tasks outliving the window find nothing.
+  loop_.Post([weak = std::weak_ptr<State>(state_), entries] {
+    for (size_t taken = 0; taken < entries; ++taken) {
+      const std::shared_ptr<State> state = weak.lock();
+      if (!state) return;
+      std::optional<Queued> entry = state->TakeFront();
+      if (!entry) return;
+      state->Deliver(std::move(*entry));
     }
   });
 }
@@ -140,6 +143,22 @@ void MessageWindow::Post(uint32_t id, uintptr_t wparam, intptr_t lparam,
   if (state_->Push({{id, wparam, lparam, std::move(payload)}, false, nullptr})) {
     ScheduleDispatch();
   }
+}
+
+void MessageWindow::PostAll(std::vector<Message>& messages) {
+  if (messages.empty()) return;
+  const size_t count = messages.size();
+  bool queued = false;
+  {
+    std::lock_guard lock(state_->mutex);
+    if (!state_->closed) {
+      for (Message& message : messages)
+        state_->queue.push_back({std::move(message), false, nullptr});
+      queued = true;
+    }
+  }
+  messages.clear();
+  if (queued) ScheduleDispatch(count);
 }
 
 bool MessageWindow::Send(uint32_t id, uintptr_t wparam, intptr_t lparam,

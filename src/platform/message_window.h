@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/message.h"
 #include "platform/message_loop.h"
@@ -33,6 +34,10 @@ class MessageWindow {
   void Post(uint32_t id, uintptr_t wparam = 0, intptr_t lparam = 0,
             std::unique_ptr<MessagePayload> payload = nullptr);
 
+  // Any thread. Queues `messages` in order (leaving it empty) with one task on the loop, so the
+  // owning thread wakes once for all of them.
+  void PostAll(std::vector<Message>& messages);
+
   // Any thread. Returns once the handler has run with the message (true), or false when it was
   // dropped, the window went, or `timeout` (kWaitForever) ran out. A message still queued when
   // the time runs out is withdrawn; one whose handler is already running finishes regardless.
@@ -55,7 +60,8 @@ class MessageWindow {
  private:
   struct State;
 
-  void ScheduleDispatch();
+  // One loop task delivering the `entries` oldest entries.
+  void ScheduleDispatch(size_t entries = 1);
 
   MessageLoop& loop_;
   const std::thread::id owner_;

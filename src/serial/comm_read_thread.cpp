@@ -90,6 +90,7 @@ void TReadThread::Loop() {
     }
     if (woke.value.readable) {
       const int error = HandleReadEvent();
+      PostOutbox();
       if (error == kSerialAborted) return;
       if (error != 0) {
         // A line that failed once (hung up, unplugged) stays readable with the same error;
@@ -98,17 +99,23 @@ void TReadThread::Loop() {
         return;
       }
     }
+    PostOutbox();
     RequestModemPoll();
   }
 }
 
+void TReadThread::PostOutbox() { context_.window->PostAll(outbox_); }
+
 int TReadThread::HandleCommEvent(uint32_t events) {
   uint32_t modem_status = 0;
-  const ErrnoResult<uint32_t> status = context_.device->ModemStatus();
-  if (status.ok()) {
-    modem_status = status.value;
-  } else if (status.error != kSerialNotSupported) {
-    return status.error;
+  // A device known to have no modem lines is not asked again at every event.
+  if (modem_lines_.load(std::memory_order_relaxed)) {
+    const ErrnoResult<uint32_t> status = context_.device->ModemStatus();
+    if (status.ok()) {
+      modem_status = status.value;
+    } else if (status.error != kSerialNotSupported) {
+      return status.error;
+    }
   }
   uint32_t errors = 0;
   if ((events & kEvErr) != 0) {
@@ -121,8 +128,7 @@ int TReadThread::HandleCommEvent(uint32_t events) {
   }
   // Some drivers fill the status word's upper half with garbage: drop such an event.
   if (modem_status > 0xFFFF) return 0;
-  context_.window->Post(PWM_CommEvent, events,
-                        static_cast<intptr_t>((errors << 16) | modem_status));
+  outbox_.push_back({PWM_CommEvent, events, static_cast<intptr_t>((errors << 16) | modem_status)});
   return 0;
 }
 
@@ -130,8 +136,8 @@ int TReadThread::HandleReadEvent() {
   const ErrnoResult<size_t> got = context_.device->Read(buffer_, context_.CloseFd());
   if (got.value > 0) {
     // Stamped here: the GUI thread may take the bytes later than they came off the line.
-    context_.window->Post(PWM_ReceivedData, got.value, static_cast<intptr_t>(TickCount()),
-                          MakePayload(std::string(buffer_.data(), got.value)));
+    outbox_.push_back({PWM_ReceivedData, got.value, static_cast<intptr_t>(TickCount()),
+                       MakePayload(std::string(buffer_.data(), got.value))});
   }
   if (got.error == EBADF) {
     context_.reporter->ReportMessage("Invalid handle: likely that the driver has closed the port.");

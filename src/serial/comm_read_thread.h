@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "serial/comm_thread_context.h"
 #include "serial/comm_types.h"
@@ -43,6 +44,8 @@ class TReadThread final : public VMurThread {
   int HandleCommEvent(uint32_t events);
   int HandleReadEvent();
   void RequestModemPoll();
+  // Posts what one wake-up produced, so the GUI thread wakes once for data and line events.
+  void PostOutbox();
 
   const CommThreadContext context_;
   const std::string device_name_;
@@ -51,6 +54,7 @@ class TReadThread final : public VMurThread {
   std::atomic<bool>& modem_poll_queued_;
   const std::atomic<bool>& modem_lines_;
   std::array<char, kReadBufferSize> buffer_{};
+  std::vector<Message> outbox_;
 };
 
 }  // namespace kestrova

@@ -68,6 +68,26 @@ TEST_P(MessageWindowContract, WindowsAndTasksOfOneLoopShareOneOrder) {
   EXPECT_EQ(order, "y1x1ty2x2");
 }
 
+TEST_P(MessageWindowContract, PostAllKeepsTheOrderAndHandsThePayloadsOn) {
+  const auto driver = NewDriver();
+  MessageLoop& loop = driver->loop();
+  std::string order;
+  MessageWindow window(loop, [&](Message message) {
+    order += std::to_string(message.id);
+    if (const std::string* text = PayloadValue<std::string>(message.payload.get())) order += *text;
+  });
+  std::vector<Message> batch;
+  batch.push_back({1, 0, 0, MakePayload(std::string("a"))});
+  batch.push_back({2});
+  window.Post(0);
+  window.PostAll(batch);
+  EXPECT_TRUE(batch.empty());
+  window.PostAll(batch);  // nothing to post
+  window.Post(3);
+  RunAll(*driver);
+  EXPECT_EQ(order, "01a23");
+}
+
 TEST_P(MessageWindowContract, DropMessagesFreesThePayloadsOfThatIdOnly) {
   const auto driver = NewDriver();
   MessageLoop& loop = driver->loop();

@@ -21,7 +21,10 @@ namespace kestrova {
 namespace {
 
 // One frame of a 60 Hz screen: new traffic is drawn no more often than the screen shows it.
+// The first frame after a quiet spell comes within one screen frame; while data keep coming,
+// every frame redraws most of the lines, and more than some 30 a second would not show more.
 constexpr int kFrameMs = 16;
+constexpr int kStreamFrameMs = 33;
 constexpr int kBarSyncMs = 250;
 constexpr int kMargin = 3;
 
@@ -57,7 +60,6 @@ TrafficView::TrafficView(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   verticalScrollBar()->setSingleStep(1);
   frame_timer_.setSingleShot(true);
-  frame_timer_.setInterval(kFrameMs);
   QObject::connect(&frame_timer_, &QTimer::timeout, [this] { ShowFrame(); });
   bar_timer_.setSingleShot(true);
   QObject::connect(&bar_timer_, &QTimer::timeout, [this] { SyncScrollBars(); });
@@ -87,10 +89,13 @@ void TrafficView::FontChanged() {
 }
 
 void TrafficView::Changed() {
-  if (!frame_timer_.isActive()) frame_timer_.start();
+  if (frame_timer_.isActive()) return;
+  const qint64 since = since_frame_.isValid() ? since_frame_.elapsed() : kStreamFrameMs;
+  frame_timer_.start(static_cast<int>(std::max<qint64>(kFrameMs, kStreamFrameMs - since)));
 }
 
 void TrafficView::ShowFrame() {
+  since_frame_.start();
   viewport()->update();
   // While the view follows a busy port its scroll bars would change at every frame; a few
   // times a second is enough there. A reader sees them move with the text.

@@ -68,6 +68,7 @@ class TrafficView : public QAbstractScrollArea, public LineStoreView {
   QTimer frame_timer_;
   QTimer bar_timer_;  // brings the scroll bars up to date when a frame left them behind
   QElapsedTimer since_bar_sync_;
+  QElapsedTimer since_frame_;
   std::unique_ptr<GlyphPainter> glyphs_;  // of the font
   std::function<void()> on_clear_;
   int line_height_;  // of the font, which every added line would otherwise ask for
