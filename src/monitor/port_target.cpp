@@ -57,8 +57,10 @@ PortSpecification ReadPortSpecification(std::string_view text, bool typed) {
     const std::string_view rest = text.substr(1);
     int port = 0;
     const auto [stop, error] = std::from_chars(rest.data(), rest.data() + rest.size(), port);
-    spec.server_port =
-        (rest.empty() || error != std::errc() || stop != rest.data() + rest.size()) ? -1 : port;
+    // A number no socket takes is no port either: it would wrap to another one.
+    const bool valid = !rest.empty() && error == std::errc() && stop == rest.data() + rest.size() &&
+                       port >= 0 && port <= kMaxPort;
+    spec.server_port = valid ? port : -1;
     return spec;
   }
   const bool tcp = StartsWithNoCase(text, "TCP:");

@@ -49,6 +49,8 @@ TEST(PortSpecificationTest, TypedTexts) {
       {"udp:10.0.0.255:7000", kUdpClient, 0, "10.0.0.255:7000", false},
       {":5000", kTcpServer, 5000, "", false},
       {":x", kTcpServer, -1, "", false},
+      {":70000", kTcpServer, -1, "", false},  // would wrap to port 4464
+      {":-5", kTcpServer, -1, "", false},
       {"COM3", kSerial, 0, "", false},
       {"/dev/ttyUSB0", kSerial, 0, "", false},
       {"", kSerial, 0, "", false},
