@@ -20,11 +20,12 @@
 namespace kestrova {
 namespace {
 
-// One frame of a 60 Hz screen: new traffic is drawn no more often than the screen shows it.
-// The first frame after a quiet spell comes within one screen frame; while data keep coming,
-// every frame redraws most of the lines, and more than some 30 a second would not show more.
-constexpr int kFrameMs = 16;
-constexpr int kStreamFrameMs = 33;
+// New traffic is drawn at most some 30 times a second: while data keep coming every frame
+// redraws most of the lines, and more frames would not show more. The first change after a
+// quiet spell is drawn at once; later ones ride on the data turn that finds a frame due, so a
+// busy port does not wake the thread for frames as well; the timer only catches the last change.
+constexpr int kFrameMs = 33;
+constexpr int kCatchUpMs = 8;
 constexpr int kBarSyncMs = 250;
 constexpr int kMargin = 3;
 
@@ -89,9 +90,13 @@ void TrafficView::FontChanged() {
 }
 
 void TrafficView::Changed() {
-  if (frame_timer_.isActive()) return;
-  const qint64 since = since_frame_.isValid() ? since_frame_.elapsed() : kStreamFrameMs;
-  frame_timer_.start(static_cast<int>(std::max<qint64>(kFrameMs, kStreamFrameMs - since)));
+  const qint64 since = since_frame_.isValid() ? since_frame_.elapsed() : kFrameMs;
+  if (since >= kFrameMs) {
+    frame_timer_.stop();
+    ShowFrame();
+  } else if (!frame_timer_.isActive()) {
+    frame_timer_.start(static_cast<int>(kFrameMs - since) + kCatchUpMs);
+  }
 }
 
 void TrafficView::ShowFrame() {
