@@ -83,6 +83,7 @@ void TForm1::ComboPort1Change(const QString& text) {
     }
   }
   ShutDownOtherModes();
+  GrowToFitPorts();
 }
 
 void TForm1::StartPort1(const PortSpecification& spec, bool typed_tcp_prefix) {
@@ -155,6 +156,7 @@ void TForm1::ComboPort2Change(const QString& text) {
   if (typed == applied_port2_) return;
   applied_port2_ = typed;
   VSSComm322->SetConfigAsString(typed);
+  GrowToFitPorts();
 }
 
 void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
@@ -170,6 +172,12 @@ void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* bau
   port_box->setEditText(QString::fromStdString(port->CommPort()));
   (port == VSSComm321 ? applied_port1_ : applied_port2_) = port->CommPort();
   SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
+  GrowToFitPorts();
+}
+
+void TForm1::GrowToFitPorts() {
+  const int wanted = sizeHint().width();
+  if (width() < wanted) resize(wanted, height());
 }
 
 void TForm1::StartPorts(const PortSpecification& port1) {
