@@ -61,8 +61,7 @@ int TextRoom(const QWidget* widget) {
     return style->subElementRect(QStyle::SE_RadioButtonContents, &option, widget).width();
   }
   if (qobject_cast<const QPushButton*>(widget) != nullptr) {
-    return style->subElementRect(QStyle::SE_PushButtonContents, &option, widget).width() -
-           2 * style->pixelMetric(QStyle::PM_ButtonMargin, &option, widget);
+    return style->subElementRect(QStyle::SE_PushButtonContents, &option, widget).width();
   }
   return widget->contentsRect().width() -
          2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, widget);
@@ -102,6 +101,7 @@ std::vector<std::string> Misfits(const QWidget* window) {
       misfits.push_back(name(widget) + " sticks out of " + name(parent));
     }
     for (const QString& text : ShownTexts(widget)) {
+      if (text.isEmpty()) continue;
       const int room = TextRoom(widget);
       if (Advance(widget, text) > room) {
         misfits.push_back(name(widget) + " \"" + text.toStdString() + "\" needs " +

@@ -3,7 +3,10 @@
 #include "monitor/widgets/main_window.h"
 
 #include <QComboBox>
+#include <QLayout>
+#include <algorithm>
 #include <QLineEdit>
+#include <QScreen>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -176,8 +179,18 @@ void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* bau
 }
 
 void TForm1::GrowToFitPorts() {
-  const int wanted = sizeHint().width();
-  if (width() < wanted) resize(wanted, height());
+  // The boxes' new wishes reach the window's layout only with the next turn of the event loop;
+  // measure them directly.
+  layout()->activate();
+  int missing = 0;
+  for (const QComboBox* box : {ComboPort1, ComboPort2}) {
+    missing = std::max(missing, box->sizeHint().width() - box->width());
+  }
+  if (missing <= 0) return;
+  // Never wider than the screen; the box's tooltip and list show what does not fit.
+  const int frame = frameGeometry().width() - width();
+  const int room = screen()->availableGeometry().width() - frame;
+  resize(std::max(width(), std::min(width() + missing, room)), height());
 }
 
 void TForm1::StartPorts(const PortSpecification& port1) {

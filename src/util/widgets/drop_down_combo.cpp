@@ -6,11 +6,6 @@
 #include <algorithm>
 
 namespace kestrova {
-namespace {
-
-constexpr int kMaxTextChars = 60;
-
-}  // namespace
 
 DropDownComboBox::DropDownComboBox(QWidget* parent) : QComboBox(parent) {
   connect(this, &QComboBox::currentTextChanged, this, [this](const QString& text) {
@@ -30,8 +25,7 @@ void DropDownComboBox::showPopup() {
 
 QSize DropDownComboBox::sizeHint() const {
   QSize hint = QComboBox::sizeHint();
-  const int cap = ComboWidthForText(*this, QString(kMaxTextChars, QLatin1Char('x')));
-  hint.setWidth(std::max(hint.width(), std::min(ComboWidthForText(*this, currentText()), cap)));
+  hint.setWidth(std::max(hint.width(), ComboWidthForText(*this, currentText())));
   return hint;
 }
 

@@ -16,7 +16,7 @@ class DropDownComboBox : public QComboBox {
 
   void SetOnDropDown(std::function<void()> handler) { on_drop_down_ = std::move(handler); }
   void showPopup() override;
-  // Wide enough for the current text, capped so that a runaway path cannot take the screen.
+  // Wide enough for the current text.
   QSize sizeHint() const override;
 
  private:
