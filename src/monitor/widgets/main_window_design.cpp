@@ -148,13 +148,17 @@ QFont TForm1::DesignFont() {
 }
 
 void TForm1::CreateLayout() {
-  auto* left = new QVBoxLayout;
+  // The three rows on the left, the log strip beside all three of them.
+  auto* left = new QGridLayout;
   left->setContentsMargins(0, 4, 0, 0);
-  left->setSpacing(2);
-  left->addWidget(Shape2);
-  left->addWidget(Shape3);
-  left->addWidget(Shape4);
-  left->addStretch();
+  left->setHorizontalSpacing(1);
+  left->setVerticalSpacing(2);
+  left->addWidget(Shape2, 0, 0);
+  left->addWidget(Shape3, 1, 0);
+  left->addWidget(Shape4, 2, 0);
+  left->addWidget(Shape1, 0, 1, 3, 1);
+  left->setRowStretch(3, 1);
+  left->setColumnStretch(0, 1);
 
   auto* log_strip = new QVBoxLayout(Shape1);
   log_strip->setContentsMargins(2, 1, 2, 1);
@@ -163,10 +167,6 @@ void TForm1::CreateLayout() {
     log_strip->addWidget(control, 0, Qt::AlignHCenter);
   log_strip->addStretch();
   log_strip->addWidget(SpeedButton1, 0, Qt::AlignHCenter);
-  auto* strip_column = new QVBoxLayout;
-  strip_column->setContentsMargins(0, 4, 0, 0);
-  strip_column->addWidget(Shape1);
-  strip_column->addStretch();
 
   auto* timeout_column = new QVBoxLayout;
   timeout_column->setSpacing(0);
@@ -188,7 +188,6 @@ void TForm1::CreateLayout() {
   form->setContentsMargins(1, 0, 4, 2);
   form->setSpacing(1);
   form->addLayout(left, 1);
-  form->addLayout(strip_column);
   form->addLayout(right);
   // As tall as the controls need; wider only gives the port boxes room for long paths.
   setFixedHeight(form->minimumSize().height());

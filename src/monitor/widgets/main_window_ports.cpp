@@ -4,11 +4,11 @@
 
 #include <QComboBox>
 #include <QLayout>
-#include <algorithm>
 #include <QLineEdit>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
+#include <algorithm>
 
 #include "monitor/port_target.h"
 #include "platform/serial_device.h"
