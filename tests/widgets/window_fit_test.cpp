@@ -17,7 +17,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <string>
-#include <vector>
 
 #include "main_window_fixture.h"
 #include "terminal/widgets/terminal_form.h"
@@ -76,7 +75,7 @@ QStringList ShownTexts(const QWidget* widget) {
     return items;
   }
   if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
-    // The send lines of the terminal are for typing, not for fitting.
+    // A combo box's own line edit counts as the combo box.
     return edit->parentWidget() && qobject_cast<QComboBox*>(edit->parentWidget())
                ? QStringList()
                : QStringList{edit->text()};
@@ -86,10 +85,9 @@ QStringList ShownTexts(const QWidget* widget) {
   return {};
 }
 
-// Every visible control of `window` whose text is wider than its room, or that sticks out of
-// the widget it sits in; empty when all fits.
-std::vector<std::string> Misfits(const QWidget* window) {
-  std::vector<std::string> misfits;
+// Every visible control of `window` shows its texts whole and lies inside the widget it sits in.
+::testing::AssertionResult AllFits(const QWidget* window) {
+  std::string misfits;
   const auto name = [](const QWidget* widget) {
     const QString own = widget->objectName();
     return (own.isEmpty() ? QString(widget->metaObject()->className()) : own).toStdString();
@@ -98,27 +96,27 @@ std::vector<std::string> Misfits(const QWidget* window) {
     if (!widget->isVisibleTo(window) || widget->isWindow()) continue;
     const QWidget* parent = widget->parentWidget();
     if (!parent->rect().contains(widget->geometry())) {
-      misfits.push_back(name(widget) + " sticks out of " + name(parent));
+      misfits += "\n  " + name(widget) + " sticks out of " + name(parent);
     }
-    for (const QString& text : ShownTexts(widget)) {
-      if (text.isEmpty()) continue;
-      const int room = TextRoom(widget);
+    QStringList texts = ShownTexts(widget);
+    int room = TextRoom(widget);
+    if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
+      texts = {group->title()};
+      room = group->width();
+    }
+    texts.removeAll(QString());
+    for (const QString& text : texts) {
       if (Advance(widget, text) > room) {
-        misfits.push_back(name(widget) + " \"" + text.toStdString() + "\" needs " +
-                          std::to_string(Advance(widget, text)) + ", has " + std::to_string(room));
+        misfits += "\n  " + name(widget) + " \"" + text.toStdString() + "\" needs " +
+                   std::to_string(Advance(widget, text)) + ", has " + std::to_string(room);
       }
     }
-    if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
-      if (Advance(group, group->title()) > group->width()) misfits.push_back(name(group));
+    if (!texts.isEmpty() && widget->height() < widget->fontMetrics().height()) {
+      misfits += "\n  " + name(widget) + " is lower than its text";
     }
   }
-  return misfits;
-}
-
-std::string Describe(const std::vector<std::string>& misfits) {
-  std::string text;
-  for (const std::string& misfit : misfits) text += "\n  " + misfit;
-  return text;
+  if (misfits.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << name(window) << ":" << misfits;
 }
 
 class WindowFit : public test::MainWindowFixture {
@@ -161,15 +159,14 @@ TEST_F(WindowFit, TextsFitAtTheStartSizeAndAtTheLeastSize) {
     QApplication::setFont(font);
     Open();
     SCOPED_TRACE("font " + font.toString().toStdString());
-    EXPECT_EQ(Misfits(window.get()), std::vector<std::string>()) << Describe(Misfits(window.get()));
-    EXPECT_EQ(Misfits(terminal), std::vector<std::string>()) << Describe(Misfits(terminal));
+    EXPECT_TRUE(AllFits(window.get()));
+    EXPECT_TRUE(AllFits(terminal));
 
     window->resize(window->minimumSize());
     terminal->resize(1, 1);  // raised to its least size
     QApplication::processEvents();
-    EXPECT_GT(terminal->width(), 1);
-    EXPECT_EQ(Misfits(window.get()), std::vector<std::string>()) << Describe(Misfits(window.get()));
-    EXPECT_EQ(Misfits(terminal), std::vector<std::string>()) << Describe(Misfits(terminal));
+    EXPECT_TRUE(AllFits(window.get()));
+    EXPECT_TRUE(AllFits(terminal));
     window.reset();
   }
   QApplication::setFont(desktop);
@@ -188,11 +185,9 @@ TEST_F(WindowFit, AStoredPlacementSmallerThanTheContentIsRaised) {
     }
   }
   Open();
-  EXPECT_GE(window->width(), window->minimumWidth());
-  EXPECT_GE(terminal->height(), terminal->minimumHeight());
-  EXPECT_GT(terminal->minimumWidth(), 120);
-  EXPECT_EQ(Misfits(window.get()), std::vector<std::string>()) << Describe(Misfits(window.get()));
-  EXPECT_EQ(Misfits(terminal), std::vector<std::string>()) << Describe(Misfits(terminal));
+  EXPECT_GT(terminal->width(), 120);
+  EXPECT_TRUE(AllFits(window.get()));
+  EXPECT_TRUE(AllFits(terminal));
 }
 
 TEST_F(WindowFit, ALongPortPathShowsInFull) {
@@ -203,7 +198,7 @@ TEST_F(WindowFit, ALongPortPathShowsInFull) {
   auto* box = Find<QComboBox>("ComboPort2");
   EXPECT_EQ(box->currentText().toStdString(), path);
   EXPECT_EQ(box->toolTip().toStdString(), path);
-  EXPECT_EQ(Misfits(window.get()), std::vector<std::string>()) << Describe(Misfits(window.get()));
+  EXPECT_TRUE(AllFits(window.get()));
 
   box->showPopup();
   int widest = 0;

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "appinfo/dpi_rules.h"
 #include "monitor/widgets/main_window.h"
 
 namespace kestrova {
@@ -33,7 +34,6 @@ constexpr int kBaudBoxWidth = 61;
 constexpr int kColorButtonWidth = 20;
 constexpr int kSettingsButtonWidth = 50;
 constexpr int kIndicatorSize = 7;
-constexpr int kIndicatorStep = 6;  // neighbouring indicators share their border line
 // A port box shows at least a path this long whole; longer ones widen it (see DropDownComboBox).
 constexpr char kTypicalPortText[] = "/dev/ttyUSB0";
 
@@ -120,15 +120,19 @@ DropDownComboBox* PortBox(QWidget* parent, const char* name) {
 }
 
 // The four indicators of a port in a strip of their own, white until the first report;
-// `shapes` gets them in the order CTS, DSR, Ring, DCD.
+// `shapes` gets them in the order CTS, DSR, Ring, DCD. On a denser screen they grow with the
+// text, so that they stay big enough to see and to click.
 QWidget* SignalShapes(QWidget* parent, int port, QFrame** shapes) {
   const char* const kSignals[] = {"CTS", "DSR", "Ring", "DCD"};
   auto* strip = new QWidget(parent);
-  strip->setFixedSize(kIndicatorSize, 3 * kIndicatorStep + kIndicatorSize);
+  const int dpi = std::max(strip->logicalDpiY(), kDesignPixelsPerInch);
+  const int size = MulDiv(kIndicatorSize, dpi, kDesignPixelsPerInch);
+  const int step = size - 1;  // neighbouring indicators share their border line
+  strip->setFixedSize(size, 3 * step + size);
   for (int i = 0; i < 4; ++i) {
     const std::string name = "Shape" + std::string(kSignals[i]) + std::to_string(port);
     auto* shape = Make<QFrame>(strip, name.c_str());
-    shape->setGeometry(0, kIndicatorStep * i, kIndicatorSize, kIndicatorSize);
+    shape->setGeometry(0, step * i, size, size);
     shape->setFrameShape(QFrame::Box);
     Paint(shape, Qt::white);
     shapes[i] = shape;
