@@ -49,10 +49,17 @@ Control* Make(QWidget* parent, const char* name) {
   return control;
 }
 
-void Paint(QWidget* control, QColor color) {
-  control->setAutoFillBackground(true);
-  QPalette palette = control->palette();
+// The background only: controls inside keep their own button colours.
+void Fill(QWidget* widget, QColor color) {
+  widget->setAutoFillBackground(true);
+  QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
+}
+
+void Paint(QWidget* control, QColor color) {
+  Fill(control, color);
+  QPalette palette = control->palette();
   palette.setColor(QPalette::Button, color);
   control->setPalette(palette);
 }
@@ -61,10 +68,7 @@ void Paint(QWidget* control, QColor color) {
 QFrame* Shape(QWidget* parent, const char* name, QColor fill) {
   auto* shape = Make<QFrame>(parent, name);
   shape->setFrameShape(QFrame::Box);
-  shape->setAutoFillBackground(true);
-  QPalette palette = shape->palette();
-  palette.setColor(QPalette::Window, fill);
-  shape->setPalette(palette);
+  Fill(shape, fill);
   return shape;
 }
 
@@ -205,7 +209,7 @@ void TForm1::CreateShapes() {
 }
 
 void TForm1::PaintLogIndicator(bool log_open) {
-  Paint(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
+  Fill(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
 }
 
 void TForm1::PaintWindow(bool failed) {
