@@ -1,6 +1,7 @@
-// Both windows on a private X server in the fonts this machine has: every visible text fits the
-// room its control gives it, at the window's start size, at its least size, after a stored
-// placement smaller than that, and with a long port path. Run at scale factor 1 and 2.
+// Both windows (and the colour filter's dialog) on a private X server in the fonts this machine
+// has: every visible text fits the room its control gives it, at the window's start size, at its
+// least size, after a stored placement smaller than that, and with a long port path. Run at scale
+// factor 1 and 2.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "main_window_fixture.h"
+#include "monitor/widgets/color_filter_dialog.h"
 #include "terminal/widgets/terminal_form.h"
 
 namespace kestrova::test {
@@ -50,6 +52,9 @@ int TextRoom(const QWidget* widget) {
     constexpr int kLineEditMargin = 2;  // QLineEdit's own inner margin on each side
     return style->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() -
            margins.left() - margins.right() - 2 * kLineEditMargin;
+  }
+  if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+    return label->contentsRect().width() - 2 * label->margin();
   }
   QStyleOptionButton option;
   option.initFrom(widget);
@@ -161,6 +166,9 @@ TEST_F(WindowFit, TextsFitAtTheStartSizeAndAtTheLeastSize) {
     SCOPED_TRACE("font " + font.toString().toStdString());
     EXPECT_TRUE(AllFits(window.get()));
     EXPECT_TRUE(AllFits(terminal));
+    ColorFilterDialog filter(nullptr, {});
+    filter.show();
+    EXPECT_TRUE(AllFits(&filter));
 
     window->resize(window->minimumSize());
     terminal->resize(1, 1);  // raised to its least size
