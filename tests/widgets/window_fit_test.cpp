@@ -1,7 +1,7 @@
-// Both windows (and the colour filter's dialog) on a private X server in the fonts this machine
-// has: every visible text fits the room its control gives it, at the window's start size, at its
-// least size, after a stored placement smaller than that, and with a long port path. Run at scale
-// factor 1 and 2.
+// Both windows (and the colour filter's and TCP address dialogs) on a private X server in the fonts
+// this machine has: every visible text fits the room its control gives it, at the window's start
+// size, at its least size, after a stored placement smaller than that, and with a long port path.
+// Run at scale factor 1 and 2.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -21,6 +21,7 @@
 
 #include "main_window_fixture.h"
 #include "monitor/widgets/color_filter_dialog.h"
+#include "net/widgets/tcp_address_dialog.h"
 #include "terminal/widgets/terminal_form.h"
 
 namespace kestrova::test {
@@ -169,6 +170,9 @@ TEST_F(WindowFit, TextsFitAtTheStartSizeAndAtTheLeastSize) {
     ColorFilterDialog filter(nullptr, {});
     filter.show();
     EXPECT_TRUE(AllFits(&filter));
+    TcpAddressDialog address("192.168.100.200", 65535, "", 0);
+    address.show();
+    EXPECT_TRUE(AllFits(&address));
 
     window->resize(window->minimumSize());
     terminal->resize(1, 1);  // raised to its least size
