@@ -1,7 +1,8 @@
 // The built program end to end: on a private X server with fresh settings hives it shows its
 // two windows, stores its settings when the main window is closed as a window manager closes
-// it or the program gets SIGTERM, starts on a damaged setting, and answers --version without a
-// display.
+// it or the program gets SIGTERM, starts on a damaged setting, sends what is typed into the
+// terminal's send line to port 1 when real X key events end the line, and answers --version
+// without a display.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "support/pty_pair.h"
 #include "support/reg_value_printer.h"
 #include "support/temp_hives.h"
 #include "support/x_top_windows.h"
@@ -296,6 +298,42 @@ TEST_F(ProgramTest, SigtermStoresAPortChangedInThatRun) {
   const std::optional<RegValue> port1 = ValueOf(Options(), "Port1");
   ASSERT_TRUE(port1) << "no Port1 stored";
   EXPECT_TRUE(port1->data.starts_with("\"" + typed + "\"")) << port1->data;
+}
+
+TEST_F(ProgramTest, KeysEndingTheSendLineSendItToPort1) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
+  testing::PtyPair peer;
+  const HiveResult written =
+      RegWriteValue(RegRoot::kCurrentUser, kOptionsKey, "Port1",
+                    RegValue::String("\"" + peer.slave_path() + "\",\"115200\""));
+  ASSERT_TRUE(written.ok) << written.error;
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  // The terminal window opens with the keyboard in its send line, as a user finds it.
+  ASSERT_TRUE(XDoTool("windowfocus --sync " + std::to_string(windows[kTerminalCaption].id)));
+  const struct {
+    const char* typed;
+    const char* key;
+    std::string sent;
+  } kCases[] = {
+      {"hello", "Return", "hello\r"},
+      {"esc", "Escape", "esc\x1b"},
+      {"zed", "ctrl+z", "zed\x1a"},
+      // Up opens the history list at the newest entry; Enter there sends it again.
+      {"", "Up Return", "zed\r"},
+  };
+  for (const auto& c : kCases) {
+    if (*c.typed != '\0') {
+      ASSERT_TRUE(XDoTool(std::string("type --delay 20 '") + c.typed + "'"));
+    }
+    ASSERT_TRUE(XDoTool(std::string("key --delay 100 ") + c.key));
+    EXPECT_EQ(peer.Read(c.sent.size(), 5s), c.sent) << "after " << c.typed << " and " << c.key;
+  }
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
 }
 
 TEST_F(ProgramTest, VersionIsPrintedWithoutADisplay) {

@@ -15,7 +15,8 @@ namespace kestrova::test {
 
 class XvfbServer {
  public:
-  XvfbServer() { Start(); }
+  // `screen` as Xvfb takes it: width x height x depth.
+  explicit XvfbServer(const char* screen = "1280x1024x24") { Start(screen); }
   ~XvfbServer() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
@@ -31,7 +32,7 @@ class XvfbServer {
   const std::string& Problem() const { return problem_; }
 
  private:
-  void Start() {
+  void Start(const char* screen) {
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) {
       problem_ = "cannot make a pipe for Xvfb";
@@ -43,7 +44,7 @@ class XvfbServer {
       int null_fd = open("/dev/null", O_WRONLY);
       dup2(null_fd, STDOUT_FILENO);
       dup2(null_fd, STDERR_FILENO);
-      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
              static_cast<char*>(nullptr));
       _exit(127);
     }

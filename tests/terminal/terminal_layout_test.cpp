@@ -49,5 +49,24 @@ TEST(TerminalLayoutTest, AnchorsFollowAGrownWindow) {
   EXPECT_EQ(layout.debug_out_time, (Rect{298, 471, 300, 21}));
 }
 
+TEST(TerminalLayoutTest, ControlsNeedingMoreRoomGetItAndPushTheOthersAside) {
+  const TerminalControlSizes needs{30, 100, 34, 150, 90};
+  const TerminalLayout layout = LayOutTerminal(600, 500, true, 3, needs);
+  EXPECT_EQ(layout.clear_button, (Rect{8, 461, 100, 34}));
+  EXPECT_EQ(layout.direct_button, (Rect{113, 420, 100, 34}));
+  EXPECT_EQ(layout.mode_group, (Rect{218, 402, 150, 90}));
+  // A tall mode group lifts the lines above it.
+  EXPECT_EQ(layout.hex_manual_line, (Rect{2, 370, 596, 30}));
+  EXPECT_EQ(layout.manual_line, (Rect{2, 338, 596, 30}));
+  EXPECT_EQ(layout.debug_out_time, (Rect{377, 462, 221, 30}));
+
+  // At its least size the window keeps some view and some room for the timing fields.
+  const TerminalSize least = TerminalMinimumSize(true, 3, needs);
+  const TerminalLayout small = LayOutTerminal(least.width, least.height, true, 3, needs);
+  EXPECT_GE(small.rich_edit.height, 2 * needs.line_height);
+  EXPECT_GT(small.debug_in_time.width, 0);
+  EXPECT_EQ(TerminalMinimumSize(false, 0, {}), (TerminalSize{300, 154}));
+}
+
 }  // namespace
 }  // namespace kestrova::testing

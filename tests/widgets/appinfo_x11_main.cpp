@@ -8,6 +8,11 @@
 
 #include "support/xvfb_server.h"
 
+// A binary may ask for another screen, as a high-density one.
+#ifndef KESTROVA_TEST_SCREEN
+#define KESTROVA_TEST_SCREEN "1280x1024x24"
+#endif
+
 namespace kestrova::test {
 std::string x11_skip_reason;
 }  // namespace kestrova::test
@@ -19,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
   }
-  kestrova::test::XvfbServer server;  // outlives the application
+  kestrova::test::XvfbServer server(KESTROVA_TEST_SCREEN);  // outlives the application
   if (server.Running()) {
     setenv("DISPLAY", server.Display().c_str(), 1);
     qputenv("QT_QPA_PLATFORM", "xcb");

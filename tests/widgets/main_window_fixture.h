@@ -48,6 +48,9 @@ class MainWindowFixture : public ::testing::Test {
     settings_.WriteString("Options", name, value);
   }
   void Store(std::string_view name, int value) { settings_.WriteInteger("Options", name, value); }
+  void StoreIn(std::string_view section, std::string_view name, int value) {
+    settings_.WriteInteger(section, name, value);
+  }
   std::string Stored(std::string_view name) const {
     return settings_.ReadString("Options", name, "<none>");
   }

@@ -175,11 +175,15 @@ TEST_F(TerminalFormTest, LoadingShowsThePlacedWindowWithItsHexLine) {
   EXPECT_EQ(terminal_->FormTop(), 30);
   EXPECT_EQ(form_->size(), QSize(400, 450));
   EXPECT_TRUE(form_->HexManualLine()->isVisible());
-  EXPECT_EQ(form_->ManualLine()->geometry(), QRect(2, 335, 396, 21));
-  EXPECT_EQ(form_->RichEdit()->geometry(), QRect(0, 0, 398, 333));
+  // The lines are as tall as the font needs: 2 pixels apart, the view 2 pixels above them.
+  const QRect hex_line = form_->HexManualLine()->geometry();
+  const QRect send_line = form_->ManualLine()->geometry();
+  EXPECT_EQ(send_line, hex_line.translated(0, -hex_line.height() - 2));
+  EXPECT_EQ(hex_line.width(), 396);
+  EXPECT_EQ(form_->RichEdit()->geometry(), QRect(0, 0, 398, send_line.top() - 2));
   terminal_->SetShowHexEdit(false);
   EXPECT_FALSE(form_->HexManualLine()->isVisible());
-  EXPECT_EQ(form_->ManualLine()->geometry(), QRect(2, 358, 396, 21));
+  EXPECT_EQ(form_->ManualLine()->geometry(), hex_line);
 
   terminal_->SetFormWidth(500);
   EXPECT_EQ(form_->width(), 500);
@@ -437,7 +441,7 @@ TEST_F(TerminalFormTest, ModeGroupAndTimingFields) {
   for (QRadioButton* radio : radios) EXPECT_FALSE(radio->isChecked());
   terminal_->SetModeItems({"1", "2", "3", "4", "5"});
   EXPECT_EQ(group->width(), 121);
-  EXPECT_EQ(form_->DebugInTime()->x(), 298);
+  EXPECT_EQ(form_->DebugInTime()->x(), group->geometry().right() + 10) << group->width();
 
   terminal_->SetDebugWindowsVisible(true);
   EXPECT_TRUE(form_->DebugInTime()->isVisible());

@@ -1,12 +1,20 @@
 #include "monitor/widgets/color_filter_dialog.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "util/widgets/form_fit.h"
 
 namespace kestrova {
+namespace {
+
+constexpr int kDesignWidth = 500;
+constexpr int kDesignHeight = 300;
+
+}  // namespace
 
 ColorFilterDialog::ColorFilterDialog(QWidget* parent, const std::vector<std::string>& rules)
     : QDialog(parent),
@@ -26,8 +34,9 @@ ColorFilterDialog::ColorFilterDialog(QWidget* parent, const std::vector<std::str
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   examples_->setText(R"(Examples: clGreen:" \*\*"#$20"d"   or   $C00040:"*?recv:")");
   examples_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  resize(500, 300);
   LayOut();
+  // The designed size, or what the examples and buttons need in the font at hand.
+  resize(std::max(kDesignWidth, sizeHint().width()), std::max(kDesignHeight, sizeHint().height()));
   CentreForm(this);
 }
 
@@ -40,19 +49,17 @@ std::vector<std::string> ColorFilterDialog::Rules() const {
   return rules;
 }
 
-void ColorFilterDialog::resizeEvent(QResizeEvent* event) {
-  LayOut();
-  QDialog::resizeEvent(event);
-}
-
 void ColorFilterDialog::LayOut() {
-  // The memo follows every edge; the buttons and the label keep to the bottom and the right.
-  const int w = width();
-  const int h = height();
-  memo_->setGeometry(8, 8, w - 16, h - 49);
-  ok_->setGeometry(w - 77, h - 33, 69, 25);
-  cancel_->setGeometry(w - 154, h - 33, 69, 25);
-  examples_->setGeometry(8, h - 31, w - 162, 20);
+  // The memo takes every edge; the examples and the buttons keep to the bottom, the buttons to
+  // the right.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(examples_, 1);
+  bottom->addWidget(cancel_);
+  bottom->addWidget(ok_);
+  auto* form = new QVBoxLayout(this);
+  form->setContentsMargins(8, 8, 8, 8);
+  form->addWidget(memo_, 1);
+  form->addLayout(bottom);
 }
 
 }  // namespace kestrova

@@ -21,9 +21,6 @@ class ColorFilterDialog : public QDialog {
   std::vector<std::string> Rules() const;
   QPlainTextEdit* Memo() const { return memo_; }
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   void LayOut();
 

@@ -36,13 +36,12 @@ void MarkEntry(QLineEdit* edit, bool valid) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setObjectName("Form1");
   setWindowTitle("Kestrova - MUR spol. s r.o.");
-  setFixedSize(393, 138);
-  QFont font("Tahoma");
-  font.setPixelSize(11);  // the design's height -11
-  setFont(font);
+  setFont(DesignFont());
   CreateShapes();
   CreatePortRows();
   CreateOptionControls();
+  CreateLayout();
+  resize(sizeHint());
   CreateMenusAndTabOrder();
   CreateComponents();
 

@@ -29,6 +29,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QString;
+class QFont;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -68,9 +69,15 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // "Tahoma" 8 pt as designed, or the desktop's UI font where that is missing.
+  static QFont DesignFont();
   void CreateShapes();
   void CreatePortRows();
   void CreateOptionControls();
+  // Rows and columns in layouts, so that the controls get the room their texts need.
+  void CreateLayout();
+  // Widens the window so that both port boxes show their whole port names.
+  void GrowToFitPorts();
   void CreateMenusAndTabOrder();
   void CreateComponents();
   void CreatePorts();
@@ -187,7 +194,10 @@ class TForm1 : public QWidget {
   QCheckBox* CheckStop = nullptr;
   QGroupBox* RGroupProto = nullptr;
   QButtonGroup* proto_buttons_ = nullptr;
-  QFrame* Shape1 = nullptr;
+  QFrame* Shape1 = nullptr;  // the log indicator strip
+  QFrame* Shape2 = nullptr;  // the row backgrounds of port 1, port 2 and the capture file
+  QFrame* Shape3 = nullptr;
+  QFrame* Shape4 = nullptr;
   QMenu* PMenuCommSignals = nullptr;
   QAction* ItemSave = nullptr;
   QAction* ItemCommSignalsTerm = nullptr;

@@ -1,24 +1,41 @@
-// The main window's controls as designed: positions at 96 dpi, texts, hints, limits, colours and
-// the tab order. Behaviour lives in main_window.cpp.
+// The main window's controls as designed: the rows and their order, texts, hints, limits,
+// colours and the tab order, sized for the font the window gets. Behaviour lives in
+// main_window.cpp.
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
 
+#include "appinfo/dpi_rules.h"
 #include "monitor/widgets/main_window.h"
 
 namespace kestrova {
 namespace {
 
-constexpr int kControlHeight = 21;
+// Widths of the design at 96 dpi in Tahoma 8 pt: the least a control gets. A control whose
+// texts need more in the font at hand gets that; the rows keep their order and colours.
+constexpr int kGrabButtonWidth = 23;
+constexpr int kPortBoxWidth = 69;
+constexpr int kBaudBoxWidth = 61;
+constexpr int kColorButtonWidth = 20;
+constexpr int kSettingsButtonWidth = 50;
+constexpr int kIndicatorSize = 7;
+// A port box shows at least a path this long whole; longer ones widen it (see DropDownComboBox).
+constexpr char kTypicalPortText[] = "/dev/ttyUSB0";
 
 const char* const kBitRates[] = {"110",    "300",    "600",    "1200",   "2400",
                                  "4800",   "9600",   "14400",  "19200",  "28800",
@@ -26,83 +43,173 @@ const char* const kBitRates[] = {"110",    "300",    "600",    "1200",   "2400",
                                  "230400", "256000", "460800", "921600", "1000000"};
 
 template <class Control>
-Control* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+Control* Make(QWidget* parent, const char* name) {
   auto* control = new Control(parent);
   control->setObjectName(name);
-  control->setGeometry(left, top, width, height);
   return control;
 }
 
-QFrame* Shape(QWidget* parent, const char* name, QRect rect, QColor fill) {
-  QFrame* shape = Place<QFrame>(parent, name, rect.left(), rect.top(), rect.width(), rect.height());
-  shape->setFrameShape(QFrame::Box);
-  shape->setAutoFillBackground(true);
-  QPalette palette = shape->palette();
-  palette.setColor(QPalette::Window, fill);
-  shape->setPalette(palette);
-  shape->lower();
-  return shape;
+// The background only: controls inside keep their own button colours.
+void Fill(QWidget* widget, QColor color) {
+  widget->setAutoFillBackground(true);
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
 }
 
 void Paint(QWidget* control, QColor color) {
-  control->setAutoFillBackground(true);
+  Fill(control, color);
   QPalette palette = control->palette();
-  palette.setColor(QPalette::Window, color);
   palette.setColor(QPalette::Button, color);
   control->setPalette(palette);
 }
 
-QLineEdit* Edit(QWidget* parent, const char* name, int left, int top, int width, const char* hint) {
-  auto* edit = Place<QLineEdit>(parent, name, left, top, width, kControlHeight);
+// A coloured background that holds its controls in a layout of its own.
+QFrame* Shape(QWidget* parent, const char* name, QColor fill) {
+  auto* shape = Make<QFrame>(parent, name);
+  shape->setFrameShape(QFrame::Box);
+  Fill(shape, fill);
+  return shape;
+}
+
+QHBoxLayout* RowLayout(QFrame* shape) {
+  auto* row = new QHBoxLayout(shape);
+  row->setContentsMargins(1, 2, 1, 2);
+  row->setSpacing(0);
+  return row;
+}
+
+// The controls of one column, one per row, at one width: the widest need, the design's least.
+void SameWidth(std::initializer_list<QWidget*> column, int design_width) {
+  int width = design_width;
+  for (QWidget* control : column) width = std::max(width, control->sizeHint().width());
+  for (QWidget* control : column) control->setFixedWidth(width);
+}
+
+// An edit wide enough for `sample`, the widest text it is meant to hold, and never narrower
+// than the design's width.
+void FitEditTo(QLineEdit* edit, const QString& sample, int design_width) {
+  const QFontMetrics metrics = edit->fontMetrics();
+  // The edit's size hint is 17 'x' wide plus its frame and margins; keep those.
+  const int chrome = edit->sizeHint().width() - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
+  edit->setFixedWidth(std::max(design_width, metrics.horizontalAdvance(sample) + chrome));
+}
+
+QLineEdit* Edit(QWidget* parent, const char* name, const char* hint) {
+  auto* edit = Make<QLineEdit>(parent, name);
   if (hint != nullptr) edit->setToolTip(QString::fromUtf8(hint));
   return edit;
 }
 
-QCheckBox* LogCheck(QWidget* parent, const char* name, int left, int top, int width,
-                    const char* hint) {
-  QCheckBox* check = Place<QCheckBox>(parent, name, left, top, width, 19);
+QCheckBox* LogCheck(QWidget* parent, const char* name, const char* hint) {
+  auto* check = Make<QCheckBox>(parent, name);
   check->setToolTip(QString::fromUtf8(hint));
   Paint(check, QColor(0, 255, 255));
   return check;
 }
 
-QComboBox* BaudBox(QWidget* parent, const char* name, int top) {
-  QComboBox* box = Place<QComboBox>(parent, name, 100, top, 61, kControlHeight);
+QComboBox* BaudBox(QWidget* parent, const char* name) {
+  auto* box = Make<QComboBox>(parent, name);
   for (const char* rate : kBitRates) box->addItem(rate);
   return box;
 }
 
-DropDownComboBox* PortBox(QWidget* parent, const char* name, int top) {
-  auto* box = Place<DropDownComboBox>(parent, name, 24, top, 69, kControlHeight);
+DropDownComboBox* PortBox(QWidget* parent, const char* name) {
+  auto* box = Make<DropDownComboBox>(parent, name);
   box->setEditable(true);
   box->setEditText("ComboPort1");  // replaced by the stored port at start-up
+  box->setMinimumWidth(std::max(kPortBoxWidth, ComboWidthForText(*box, kTypicalPortText)));
+  box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   return box;
 }
 
-// The four indicators of a port, white until the first report; `shapes` gets them in the
-// order CTS, DSR, Ring, DCD.
-void SignalShapes(QWidget* parent, int port, int first_top, QFrame** shapes) {
+// The four indicators of a port in a strip of their own, white until the first report;
+// `shapes` gets them in the order CTS, DSR, Ring, DCD. On a denser screen they grow with the
+// text, so that they stay big enough to see and to click.
+QWidget* SignalShapes(QWidget* parent, int port, QFrame** shapes) {
   const char* const kSignals[] = {"CTS", "DSR", "Ring", "DCD"};
+  auto* strip = new QWidget(parent);
+  const int dpi = std::max(strip->logicalDpiY(), kDesignPixelsPerInch);
+  const int size = MulDiv(kIndicatorSize, dpi, kDesignPixelsPerInch);
+  const int step = size - 1;  // neighbouring indicators share their border line
+  strip->setFixedSize(size, 3 * step + size);
   for (int i = 0; i < 4; ++i) {
     const std::string name = "Shape" + std::string(kSignals[i]) + std::to_string(port);
-    QFrame* shape = Place<QFrame>(parent, name.c_str(), 93, first_top + 6 * i, 7, 7);
+    auto* shape = Make<QFrame>(strip, name.c_str());
+    shape->setGeometry(0, step * i, size, size);
     shape->setFrameShape(QFrame::Box);
     Paint(shape, Qt::white);
     shapes[i] = shape;
   }
+  return strip;
 }
 
 }  // namespace
 
+QFont TForm1::DesignFont() {
+  // The designed "Tahoma" at height -11 where it exists; elsewhere the desktop's own UI font,
+  // which is what the user reads everywhere else.
+  if (!QFontDatabase::hasFamily("Tahoma")) return QApplication::font();
+  QFont font("Tahoma");
+  font.setPixelSize(11);
+  return font;
+}
+
+void TForm1::CreateLayout() {
+  // The three rows on the left, the log strip beside all three of them.
+  auto* left = new QGridLayout;
+  left->setContentsMargins(0, 4, 0, 0);
+  left->setHorizontalSpacing(1);
+  left->setVerticalSpacing(2);
+  left->addWidget(Shape2, 0, 0);
+  left->addWidget(Shape3, 1, 0);
+  left->addWidget(Shape4, 2, 0);
+  left->addWidget(Shape1, 0, 1, 3, 1);
+  left->setRowStretch(3, 1);
+  left->setColumnStretch(0, 1);
+
+  auto* log_strip = new QVBoxLayout(Shape1);
+  log_strip->setContentsMargins(2, 1, 2, 1);
+  log_strip->setSpacing(0);
+  for (QWidget* control : std::initializer_list<QWidget*>{CheckLog1, CheckLogTimes, CheckLog2})
+    log_strip->addWidget(control, 0, Qt::AlignHCenter);
+  log_strip->addStretch();
+  log_strip->addWidget(SpeedButton1, 0, Qt::AlignHCenter);
+
+  auto* timeout_column = new QVBoxLayout;
+  timeout_column->setSpacing(0);
+  timeout_column->addWidget(EditTimeout);
+  timeout_column->addWidget(CheckStop);
+  auto* entries = new QHBoxLayout;
+  entries->setContentsMargins(6, 0, 0, 0);
+  entries->setSpacing(7);
+  entries->addWidget(EditSkipByte, 0, Qt::AlignTop);
+  entries->addWidget(EditHexDelim, 0, Qt::AlignTop);
+  entries->addLayout(timeout_column);
+  auto* right = new QVBoxLayout;
+  right->setSpacing(3);
+  right->addWidget(RGroupProto);
+  right->addLayout(entries);
+  right->addStretch();
+
+  auto* form = new QHBoxLayout(this);
+  form->setContentsMargins(1, 0, 4, 2);
+  form->setSpacing(1);
+  form->addLayout(left, 1);
+  form->addLayout(right);
+  // As tall as the controls need; wider only gives the port boxes room for long paths.
+  setFixedHeight(form->minimumSize().height());
+}
+
 void TForm1::CreateShapes() {
-  Shape(this, "Shape2", QRect(1, 4, 230, 29), QColor(192, 192, 255));
-  Shape(this, "Shape3", QRect(1, 36, 230, 29), QColor(255, 192, 192));
-  Shape(this, "Shape4", QRect(1, 67, 230, 29), QColor(192, 255, 192));
-  Shape1 = Shape(this, "Shape1", QRect(232, 4, 25, 92), QColor(0, 255, 255));
+  Shape2 = Shape(this, "Shape2", QColor(192, 192, 255));
+  Shape3 = Shape(this, "Shape3", QColor(255, 192, 192));
+  Shape4 = Shape(this, "Shape4", QColor(192, 255, 192));
+  Shape1 = Shape(this, "Shape1", QColor(0, 255, 255));
 }
 
 void TForm1::PaintLogIndicator(bool log_open) {
-  Paint(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
+  Fill(Shape1, log_open ? QColor(0, 255, 255) : QColor(255, 0, 0));
 }
 
 void TForm1::PaintWindow(bool failed) {
@@ -113,61 +220,92 @@ void TForm1::PaintWindow(bool failed) {
 }
 
 void TForm1::CreatePortRows() {
-  SpeedButton2 = Place<QToolButton>(this, "SpeedButton2", 2, 7, 23, 21);
+  SpeedButton2 = Make<QToolButton>(Shape2, "SpeedButton2");
   SpeedButton2->setText("+/S");
   SpeedButton2->setToolTip("Grab ;-)");
   SpeedButton2->setCheckable(true);
-  ComboPort1 = PortBox(this, "ComboPort1", 8);
-  SignalShapes(this, 1, 6, &signal_shapes_[0]);
-  ComboBaud1 = BaudBox(this, "ComboBaud1", 8);
-  SpeedButton3 = Place<QToolButton>(this, "SpeedButton3", 161, 7, 20, 21);
+  ComboPort1 = PortBox(Shape2, "ComboPort1");
+  QWidget* signals1 = SignalShapes(Shape2, 1, &signal_shapes_[0]);
+  ComboBaud1 = BaudBox(Shape2, "ComboBaud1");
+  SpeedButton3 = Make<QToolButton>(Shape2, "SpeedButton3");
   SpeedButton3->setText("*");
   SpeedButton3->setToolTip("Set color highlighting");
-  Button1 = Place<QPushButton>(this, "Button1", 180, 7, 50, 23);
+  Button1 = Make<QPushButton>(Shape2, "Button1");
   Button1->setText("Settings");
 
-  Label2 = Place<QLabel>(this, "Label2", 0, 39, 23, 20);
+  Label2 = Make<QLabel>(Shape3, "Label2");
   Label2->setText("-");
   Label2->setAlignment(Qt::AlignCenter);
-  ComboPort2 = PortBox(this, "ComboPort2", 40);
-  SignalShapes(this, 2, 38, &signal_shapes_[4]);
-  ComboBaud2 = BaudBox(this, "ComboBaud2", 40);
-  Button2 = Place<QPushButton>(this, "Button2", 180, 39, 50, 23);
+  ComboPort2 = PortBox(Shape3, "ComboPort2");
+  QWidget* signals2 = SignalShapes(Shape3, 2, &signal_shapes_[4]);
+  ComboBaud2 = BaudBox(Shape3, "ComboBaud2");
+  Button2 = Make<QPushButton>(Shape3, "Button2");
   Button2->setText("Settings");
 
-  EditFilename = Edit(this, "EditFilename", 8, 71, 177, "Ukládá se pomocí F2 nebo doubleklikem");
-  EditFile1 = Edit(this, "EditFile1", 192, 71, 33, nullptr);
+  // Both port rows keep their controls in the same columns.
+  SameWidth({SpeedButton2, Label2}, kGrabButtonWidth);
+  SameWidth({ComboBaud1, ComboBaud2}, kBaudBoxWidth);
+  SameWidth({SpeedButton3}, kColorButtonWidth);
+  SameWidth({Button1, Button2}, kSettingsButtonWidth);
+  QHBoxLayout* row1 = RowLayout(Shape2);
+  for (QWidget* control : std::initializer_list<QWidget*>{SpeedButton2, ComboPort1, signals1,
+                                                          ComboBaud1, SpeedButton3, Button1}) {
+    row1->addWidget(control);
+  }
+  QHBoxLayout* row2 = RowLayout(Shape3);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{Label2, ComboPort2, signals2, ComboBaud2}) {
+    row2->addWidget(control);
+  }
+  row2->addSpacing(SpeedButton3->width());
+  row2->addWidget(Button2);
+
+  EditFilename = Edit(Shape4, "EditFilename", "Ukládá se pomocí F2 nebo doubleklikem");
+  EditFile1 = Edit(Shape4, "EditFile1", nullptr);
+  FitEditTo(EditFile1, "0000", 33);
+  QHBoxLayout* row3 = RowLayout(Shape4);
+  row3->setContentsMargins(7, 3, 5, 3);
+  row3->setSpacing(7);
+  row3->addWidget(EditFilename, 1);
+  row3->addWidget(EditFile1);
 }
 
 void TForm1::CreateOptionControls() {
-  CheckLog1 = LogCheck(this, "CheckLog1", 236, 6, 17, "Ukládat port 1");
-  CheckLogTimes = LogCheck(this, "CheckLogTimes", 239, 25, 16, "Ukládat včetně časů");
-  CheckLog2 = LogCheck(this, "CheckLog2", 236, 44, 17, "Ukládat port 2");
-  SpeedButton1 = Place<QToolButton>(this, "SpeedButton1", 234, 69, 21, 25);
+  CheckLog1 = LogCheck(Shape1, "CheckLog1", "Ukládat port 1");
+  CheckLogTimes = LogCheck(Shape1, "CheckLogTimes", "Ukládat včetně časů");
+  CheckLog2 = LogCheck(Shape1, "CheckLog2", "Ukládat port 2");
+  SpeedButton1 = Make<QToolButton>(Shape1, "SpeedButton1");
   SpeedButton1->setText("...");
   SpeedButton1->setToolTip(QString::fromUtf8("Výběr ukládacího souboru"));
 
-  RGroupProto = Place<QGroupBox>(this, "RGroupProto", 258, 0, 113, 57);
+  RGroupProto = Make<QGroupBox>(this, "RGroupProto");
   RGroupProto->setTitle("Protokol");
   // A stop of its own in the tab order; its radio buttons follow it in the chain.
   RGroupProto->setFocusPolicy(Qt::TabFocus);
+  auto* grid = new QGridLayout(RGroupProto);
+  grid->setContentsMargins(4, 0, 4, 0);
+  grid->setSpacing(0);
+  grid->setHorizontalSpacing(4);
   proto_buttons_ = new QButtonGroup(RGroupProto);
   for (int i = 0; i < kProtocolCount; ++i) {
     // Two columns, filled top to bottom.
     auto* button = new QRadioButton(ProtocolName(static_cast<Protocol>(i)), RGroupProto);
-    button->setGeometry(4 + (i / 3) * 54, 13 + (i % 3) * 14, 54, 14);
+    grid->addWidget(button, i % 3, i / 3);
     proto_buttons_->addButton(button, i);
   }
   proto_buttons_->button(static_cast<int>(Protocol::kText))->setChecked(true);
 
-  EditSkipByte = Edit(this, "EditSkipByte", 264, 60, 25, "Ignorovat tento bajt");
+  EditSkipByte = Edit(this, "EditSkipByte", "Ignorovat tento bajt");
   EditSkipByte->setMaxLength(3);
-  EditHexDelim = Edit(this, "EditHexDelim", 296, 60, 25, "Bajt oddělující hexa a RN pakety");
+  FitEditTo(EditSkipByte, "$DD", 25);
+  EditHexDelim = Edit(this, "EditHexDelim", "Bajt oddělující hexa a RN pakety");
   EditHexDelim->setMaxLength(2);
   EditHexDelim->setText("7E");
-  EditTimeout = Edit(this, "EditTimeout", 328, 60, 41, "Maximalni odmlka v paketu (ms)");
+  FitEditTo(EditHexDelim, "DD", 25);
+  EditTimeout = Edit(this, "EditTimeout", "Maximalni odmlka v paketu (ms)");
   EditTimeout->setText("100");
-  CheckStop = Place<QCheckBox>(this, "CheckStop", 328, 80, 41, 17);
+  FitEditTo(EditTimeout, "00000", 41);
+  CheckStop = Make<QCheckBox>(this, "CheckStop");
   CheckStop->setText("Stop");
 }
 

@@ -3,9 +3,12 @@
 #include "monitor/widgets/main_window.h"
 
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
+#include <algorithm>
 
 #include "monitor/port_target.h"
 #include "platform/serial_device.h"
@@ -83,6 +86,7 @@ void TForm1::ComboPort1Change(const QString& text) {
     }
   }
   ShutDownOtherModes();
+  GrowToFitPorts();
 }
 
 void TForm1::StartPort1(const PortSpecification& spec, bool typed_tcp_prefix) {
@@ -155,6 +159,7 @@ void TForm1::ComboPort2Change(const QString& text) {
   if (typed == applied_port2_) return;
   applied_port2_ = typed;
   VSSComm322->SetConfigAsString(typed);
+  GrowToFitPorts();
 }
 
 void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
@@ -170,6 +175,22 @@ void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* bau
   port_box->setEditText(QString::fromStdString(port->CommPort()));
   (port == VSSComm321 ? applied_port1_ : applied_port2_) = port->CommPort();
   SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
+  GrowToFitPorts();
+}
+
+void TForm1::GrowToFitPorts() {
+  // The boxes' new wishes reach the window's layout only with the next turn of the event loop;
+  // measure them directly.
+  layout()->activate();
+  int missing = 0;
+  for (const QComboBox* box : {ComboPort1, ComboPort2}) {
+    missing = std::max(missing, box->sizeHint().width() - box->width());
+  }
+  if (missing <= 0) return;
+  // Never wider than the screen; the box's tooltip and list show what does not fit.
+  const int frame = frameGeometry().width() - width();
+  const int room = screen()->availableGeometry().width() - frame;
+  resize(std::max(width(), std::min(width() + missing, room)), height());
 }
 
 void TForm1::StartPorts(const PortSpecification& port1) {

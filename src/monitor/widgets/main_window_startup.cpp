@@ -75,6 +75,7 @@ void TForm1::FormCreate() {
   for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
 
   VMurAppInfo1->RestoreForms();
+  GrowToFitPorts();
   OpenLog(settings.log_file);
   display_->SetLogger(logger_);
   display_->SetLastDataTime(TickCount());

@@ -1,5 +1,7 @@
 #include "net/widgets/tcp_address_dialog.h"
 
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,21 +14,31 @@ namespace kestrova {
 namespace {
 
 constexpr int kCzech = 1029;
-constexpr int kRowStep = 29;  // control height 21 and a gap of 8
+// The design's sizes at 96 dpi: the least the controls get; a font that needs more gets more.
+constexpr int kMargin = 8;
+constexpr int kLabelWidth = 56;
+constexpr int kEditWidth = 96;
+constexpr int kButtonWidth = 48;
 
-QLabel* AddLabel(QWidget* parent, int y, const QString& text, const QString& hint) {
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QString& hint) {
   auto* label = new QLabel(text, parent);
-  label->setGeometry(8, y, 56, 20);
+  label->setMinimumWidth(kLabelWidth);
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->setToolTip(hint);
   return label;
 }
 
-QLineEdit* AddEdit(QWidget* parent, int y, const QString& text, const char* name) {
+QLineEdit* MakeEdit(QWidget* parent, const QString& text, const char* name) {
   auto* edit = new QLineEdit(text, parent);
   edit->setObjectName(name);
-  edit->setGeometry(72, y, 96, 21);
+  edit->setMinimumWidth(kEditWidth);
   return edit;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* text) {
+  auto* button = new QPushButton(text, parent);
+  button->setMinimumWidth(kButtonWidth);
+  return button;
 }
 
 }  // namespace
@@ -40,25 +52,30 @@ TcpAddressDialog::TcpAddressDialog(const std::string& host, int port, const std:
   setWindowTitle(title);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
 
-  int y = 8;
   const QString host_hint = czech ? "IP adresa nebo jméno počítače" : "IP address or computer name";
-  AddLabel(this, y, czech ? "Server:" : "Host name:", host_hint);
-  host_ = AddEdit(this, y, QString::fromStdString(host), "host");
+  host_ = MakeEdit(this, QString::fromStdString(host), "host");
   host_->setToolTip(host_hint);
-  y += kRowStep;
-  AddLabel(this, y, "TCP port:", QString());
-  port_ = AddEdit(this, y, QString::number(port), "port");
-  y += kRowStep;
-
-  auto* ok = new QPushButton("OK", this);
-  ok->setGeometry(64, y, 48, 21);
+  port_ = MakeEdit(this, QString::number(port), "port");
+  auto* ok = MakeButton(this, "OK");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setGeometry(118, y, 48, 21);
+  auto* cancel = MakeButton(this, "Cancel");
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  y += kRowStep;
-  setFixedSize(176, y);
+
+  // Two rows of a label and its edit, the buttons below at the right; as small as they allow.
+  auto* grid = new QGridLayout(this);
+  grid->setSizeConstraint(QLayout::SetFixedSize);
+  grid->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  grid->setVerticalSpacing(kMargin);
+  grid->addWidget(MakeLabel(this, czech ? "Server:" : "Host name:", host_hint), 0, 0);
+  grid->addWidget(host_, 0, 1);
+  grid->addWidget(MakeLabel(this, "TCP port:", QString()), 1, 0);
+  grid->addWidget(port_, 1, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  grid->addLayout(buttons, 2, 0, 1, 2);
 }
 
 std::string TcpAddressDialog::HostText() const { return host_->text().toStdString(); }

@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "terminal/mur_terminal.h"
@@ -62,6 +63,8 @@ TerminalForm::TerminalForm(VMurTerminal& terminal, QWidget* owner_form)
   resize(kTerminalDesignWidth, kTerminalDesignHeight);
   undocked_geometry_ = {x(), y(), width(), height()};
   LayOut();
+  // The window opens ready for typing a line: Up and Down there walk the history.
+  manual_line_->setFocus();
   terminal.AttachWindow(this);
 }
 
@@ -141,8 +144,28 @@ void TerminalForm::ConnectControls() {
   });
 }
 
+TerminalControlSizes TerminalForm::ControlSizes() const {
+  TerminalControlSizes needs;
+  needs.line_height =
+      std::max(manual_line_->sizeHint().height(), hex_manual_line_->sizeHint().height());
+  for (const QPushButton* button : {send_button_, direct_button_, clear_button_, undock_button_}) {
+    needs.button_width = std::max(needs.button_width, button->sizeHint().width());
+    needs.button_height = std::max(needs.button_height, button->sizeHint().height());
+  }
+  if (mode_count_ > 0) {
+    needs.mode_group_width = mode_group_->sizeHint().width();
+    needs.mode_group_height = mode_group_->sizeHint().height();
+  }
+  return needs;
+}
+
 void TerminalForm::LayOut() {
-  const TerminalLayout layout = LayOutTerminal(width(), height(), show_hex_edit_, mode_count_);
+  const TerminalControlSizes needs = ControlSizes();
+  // A stored or requested size below this is raised to it.
+  const TerminalSize least = TerminalMinimumSize(show_hex_edit_, mode_count_, needs);
+  setMinimumSize(least.width, least.height);
+  const TerminalLayout layout =
+      LayOutTerminal(width(), height(), show_hex_edit_, mode_count_, needs);
   Place(rich_edit_, layout.rich_edit);
   Place(manual_line_, layout.manual_line);
   Place(hex_manual_line_, layout.hex_manual_line);
@@ -478,6 +501,7 @@ void TerminalForm::moveEvent(QMoveEvent* event) {
 
 void TerminalForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) LayOut();
   if (event->type() == QEvent::WindowStateChange && minimized_from_close_ && !isMinimized()) {
     minimized_from_close_ = false;
     // Not from inside the state change: a new style shows the window again.

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "terminal/terminal_layout.h"
 #include "terminal/terminal_window.h"
 #include "terminal/widgets/traffic_view.h"
 
@@ -83,6 +84,8 @@ class TerminalForm : public QWidget, public TerminalWindow {
  private:
   void BuildControls();
   void ConnectControls();
+  // What the controls need in the window's font.
+  TerminalControlSizes ControlSizes() const;
   void LayOut();
   // Whether `widget` is this window or inside it (its history list included).
   bool Holds(const QWidget* widget) const;
