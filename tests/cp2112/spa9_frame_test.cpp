@@ -1,0 +1,3 @@
+#include "cp2112/spa9_frame.h"
+
+#include <gtest/gtest.h>
