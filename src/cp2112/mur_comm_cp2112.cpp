@@ -13,17 +13,22 @@ namespace kestrova {
 VMurCommCP2112::VMurCommCP2112(Component* owner, MessageLoop* loop)
     : VMurCommunicationComponent(owner),
       loop_(loop != nullptr ? *loop : MainLoop()),
-      worker_(CP2112Runtime::Worker()) {
+      registered_with_(CP2112Runtime::Worker()) {
   window_ =
       std::make_unique<MessageWindow>(loop_, [this](Message m) { HandleMessage(std::move(m)); });
-  if (worker_ != nullptr) worker_->Run(kCP2112Register, this);
+  if (VMurCommCP2112_Thread* worker = Worker()) worker->Run(kCP2112Register, this);
 }
 
 VMurCommCP2112::~VMurCommCP2112() {
   // No events from here on: the owner may be half gone. The worker closes the bridge as the
   // component unregisters, and forgets it before the window goes.
-  if (worker_ != nullptr) worker_->Run(kCP2112Unregister, this);
+  if (VMurCommCP2112_Thread* worker = Worker()) worker->Run(kCP2112Unregister, this);
   window_.reset();
+}
+
+VMurCommCP2112_Thread* VMurCommCP2112::Worker() const {
+  VMurCommCP2112_Thread* running = CP2112Runtime::Worker();
+  return running != nullptr && running == registered_with_ ? running : nullptr;
 }
 
 void VMurCommCP2112::WantFree() {
@@ -41,7 +46,7 @@ void VMurCommCP2112::SetAutoReconnect(bool value) {
 }
 
 void VMurCommCP2112::ResetBridge() {
-  if (worker_ != nullptr) worker_->Post(WM_SSSCONTROL, kCP2112Reset, this);
+  if (VMurCommCP2112_Thread* worker = Worker()) worker->Post(WM_SSSCONTROL, kCP2112Reset, this);
 }
 
 std::string VMurCommCP2112::GetConfigAsString() { return QuoteToken(comm_port_, kTokenSeparators); }
@@ -57,12 +62,14 @@ bool VMurCommCP2112::StartComm() {
   // An open wins over a stop asked for earlier in the same handler. The worker closes a bridge
   // that is open before it opens again.
   stop_requested_ = false;
+  VMurCommCP2112_Thread* worker = Worker();
   std::optional<CP2112CommandResult> result;
-  if (worker_ != nullptr) result = worker_->Run(kCP2112Open, this, comm_port_);
+  if (worker != nullptr) result = worker->Run(kCP2112Open, this, comm_port_);
   if (!result) {
     // Without the worker nothing can open; say so as an open of a bridge would.
     result.emplace();
-    result->failure_text = "No CP2112 bridge library";
+    result->failure_text = worker == nullptr ? "No CP2112 bridge library is loaded"
+                                             : "The CP2112 bridge worker has ended";
     handle_.store(Handle::kFailed);
     window_->Post(kCP2112State, CommStateFailed);
   }
@@ -96,7 +103,8 @@ void VMurCommCP2112::StopComm() {
 
 bool VMurCommCP2112::CloseBridge() {
   if (handle_.load() == Handle::kNone) return false;
-  if (worker_ == nullptr || !worker_->Run(kCP2112Close, this)) {
+  VMurCommCP2112_Thread* worker = Worker();
+  if (worker == nullptr || !worker->Run(kCP2112Close, this)) {
     handle_.store(Handle::kNone);
     window_->Post(kCP2112State, CommStateDisconnected);
   }
@@ -106,7 +114,9 @@ bool VMurCommCP2112::CloseBridge() {
 bool VMurCommCP2112::WriteCommData(std::string_view data) {
   if (data.empty()) return true;
   if (!Connected()) return false;
-  return worker_->Post(kCP2112WriteData, 0, this, MakePayload(std::string(data)));
+  VMurCommCP2112_Thread* worker = Worker();
+  return worker != nullptr &&
+         worker->Post(kCP2112WriteData, 0, this, MakePayload(std::string(data)));
 }
 
 bool VMurCommCP2112::Connected() { return handle_.load() == Handle::kOpen && !closing_; }

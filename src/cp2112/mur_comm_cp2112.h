@@ -68,9 +68,12 @@ class VMurCommCP2112 : public VMurCommunicationComponent {
   void HandleStateChange(TCommState state);
   void RunDeferred();
   bool CloseBridge();
+  // The worker this component is registered with, while it runs.
+  VMurCommCP2112_Thread* Worker() const;
 
   MessageLoop& loop_;
-  VMurCommCP2112_Thread* const worker_;  // null without the bridge library
+  // Compared only: a component that outlives the program's bridge worker must not call it.
+  VMurCommCP2112_Thread* const registered_with_;
   std::unique_ptr<MessageWindow> window_;
   std::string comm_port_;
   bool auto_reconnect_ = true;

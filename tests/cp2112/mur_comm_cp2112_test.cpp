@@ -212,6 +212,17 @@ TEST_F(CP2112Test, ABytePastTheFrameMakesTheWorkerReopenTheBridge) {
   EXPECT_TRUE(RunUntil([&] { return recorder->received == "okabc"; }));
 }
 
+TEST_F(CP2112Test, ABridgeResetIsAskedOfTheLibraryAndItsFailureReported) {
+  CommPtr comm = Open("A1");
+  comm->ResetBridge();
+  sim.FailCall("HidSmbus_Reset", kFailure, 1);
+  comm->ResetBridge();
+  EXPECT_TRUE(RunUntil([&] { return sim.CallCount("HidSmbus_Reset") == 2; }));
+  EXPECT_TRUE(RunUntil([&] { return !recorder->diagnostics.empty(); }));
+  EXPECT_EQ(recorder->diagnostics[512],
+            std::vector<std::string>{"Failed HidSmbus_Reset on A1 , returned 16"});
+}
+
 TEST_F(CP2112Test, ReadsThatKeepCompletingEmptyAreGivenUpAndReadingGoesOn) {
   CommPtr comm = Make("A1");
   comm->SetDebugLevels({cp2112dlError, cp2112dlWarning, cp2112dlCommonWarning});
@@ -280,6 +291,7 @@ TEST(CP2112WithoutLibrary, NoBridgeIsListedOrRecognisedAndOpensFail) {
     CommPtr comm(new VMurCommCP2112(nullptr));
     comm->SetCommPort("A1");
     EXPECT_FALSE(comm->StartComm());
+    EXPECT_EQ(comm->OpenFailureText(), "No CP2112 bridge library is loaded");
     EXPECT_EQ(comm->GetCommState(), CommStateFailed);
   }
   SetDebugSwitch(false);
