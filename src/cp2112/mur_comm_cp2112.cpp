@@ -1,6 +1,5 @@
 #include "cp2112/mur_comm_cp2112.h"
 
-#include <exception>
 #include <optional>
 
 #include "cp2112/cp2112_messages.h"

@@ -118,6 +118,17 @@ TEST_F(CP2112Test, AFailedOpenSaysWhyReportsFailedAndLeavesTheBridgeClosed) {
   EXPECT_TRUE(RunUntil([&] { return recorder->states == std::vector{CommStateConnected}; }));
 }
 
+TEST_F(CP2112Test, TheConfigurationStringIsThePortNameAndOpensIt) {
+  sim.AddDevice("SN 7", "Maker", "Bridge");
+  for (const std::string name : {"A1", "SN 7"}) {
+    CommPtr source = Make(name);
+    CommPtr comm = Make("");
+    comm->SetConfigAsString(source->GetConfigAsString() + " rest");
+    EXPECT_EQ(comm->CommPort(), name);
+    EXPECT_TRUE(comm->Connected()) << comm->OpenFailureText();
+  }
+}
+
 TEST_F(CP2112Test, HundredBytesGoOutAsSpa9FramesOf59And41AndStopCloses) {
   CommPtr comm = Open("A1");
   std::string data;
