@@ -2,6 +2,7 @@
 
 #include <array>
 #include <exception>
+#include <future>
 #include <system_error>
 
 #include "cp2112/cp2112_thread_internal.h"

@@ -5,14 +5,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cp2112/cp2112_device_info.h"
 #include "cp2112/cp2112_messages.h"
 #include "cp2112/cp2112_types.h"
 #include "cp2112/hid_smbus_library.h"
