@@ -214,9 +214,10 @@ TEST_F(CP2112Test, ABytePastTheFrameMakesTheWorkerReopenTheBridge) {
   CommPtr comm = Open("A1");
   sim.TrailNextReply(0, 0x55);
   sim.Reply(0, ":\x02ok");
-  EXPECT_TRUE(RunUntil([&] { return recorder->received == "ok" && sim.OpenCount(0) == 2; }));
+  // Open again once the reopened bridge is set up.
+  EXPECT_TRUE(RunUntil(
+      [&] { return recorder->received == "ok" && sim.OpenCount(0) == 2 && comm->Connected(); }));
   EXPECT_TRUE(recorder->Said(512, "Need USB reset"));
-  EXPECT_TRUE(comm->Connected());
   sim.Reply(0,
             ":\x03"
             "abc");
