@@ -72,9 +72,9 @@ struct Sim {
 
   // KESTROVA_SIM_CP2112="SERIAL[,SERIAL...]": bridges whose slaves echo every frame.
   void ConfigureFromEnvironment() {
-    const char* spec = std::getenv("KESTROVA_SIM_CP2112");
-    if (spec == nullptr) return;
-    std::string rest = spec;
+    const char* serials = std::getenv("KESTROVA_SIM_CP2112");
+    if (serials == nullptr) return;
+    std::string rest = serials;
     while (!rest.empty()) {
       const size_t comma = rest.find(',');
       const std::string serial = rest.substr(0, comma);
