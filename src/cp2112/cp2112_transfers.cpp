@@ -60,11 +60,13 @@ void VMurCommCP2112_Thread::WaitWriteFinished(Link& link) {
                "HidSmbus_GetTransferStatusResponse/write->err " + Number(status));
       return;
     }
-    if (status0 != HID_SMBUS_S0_BUSY) {
-      // A failed write may have left the slave with something to say: ask at once.
-      if (status0 == HID_SMBUS_S0_ERROR) poll_at_once_ = true;
-      return;
+    if (status0 == HID_SMBUS_S0_ERROR) {
+      // The bytes did not reach the slave; say so. It may have something to say: ask at once.
+      Diagnose(link, cp2112dlWarning,
+               "HidSmbus write transfer failed, status=3/" + Number(status1));
+      poll_at_once_ = true;
     }
+    if (status0 != HID_SMBUS_S0_BUSY) return;
     if (Clock::now() > give_up) {
       Diagnose(link, cp2112dlWarning, "HidSmbus write transfer still busy, given up");
       return;

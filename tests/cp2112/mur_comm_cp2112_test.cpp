@@ -130,24 +130,39 @@ TEST_F(CP2112Test, TheConfigurationStringIsThePortNameAndOpensIt) {
 }
 
 TEST_F(CP2112Test, HundredBytesGoOutAsSpa9FramesOf59And41AndStopCloses) {
-  CommPtr comm = Open("A1");
   std::string data;
   for (int i = 0; i < 100; ++i) data.push_back(static_cast<char>(i));
-  ASSERT_TRUE(comm->WriteCommData(data));
-  std::vector<std::string> bus;
-  EXPECT_TRUE(RunUntil([&] {
-    if (std::string taken = sim.TakeWritten(0); taken != "<none>") bus.push_back(taken);
-    return bus.size() == 2;
-  }));
-  ASSERT_EQ(bus.size(), 2u);
-  EXPECT_EQ(bus[0], ":" + std::string(1, 59) + data.substr(0, 59));
-  EXPECT_EQ(bus[1], ":" + std::string(1, 41) + data.substr(59));
+  const std::string first = ":" + std::string(1, 59) + data.substr(0, 59);
+  const std::string second = ":" + std::string(1, 41) + data.substr(59);
+  struct Case {
+    int write_busy, failing_writes;
+    std::vector<std::string> bus;
+  } cases[] = {{0, 0, {first, second}}, {4, 0, {first, second}}, {0, 1, {second}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.write_busy * 10 + c.failing_writes);
+    sim.SetBusy(0, 0, c.write_busy);
+    sim.FailTransfers(0, 0, c.failing_writes);
+    const int closed_before = sim.CallCount("HidSmbus_Close");
+    const int requests_before = sim.CallCount("HidSmbus_WriteRequest");
+    CommPtr comm = Open("A1");
+    ASSERT_TRUE(comm->WriteCommData(data));
+    std::vector<std::string> bus;
+    EXPECT_TRUE(RunUntil([&] {
+      if (std::string taken = sim.TakeWritten(0); taken != "<none>") bus.push_back(taken);
+      return bus.size() == c.bus.size() &&
+             sim.CallCount("HidSmbus_WriteRequest") == requests_before + 2;
+    }));
+    EXPECT_EQ(bus, c.bus);
+    main_loop.loop.RunFor(milliseconds(20));
+    EXPECT_EQ(recorder->Said(513, "HidSmbus write transfer failed, status=3/0"),
+              c.failing_writes > 0);
 
-  comm->StopComm();
-  EXPECT_FALSE(comm->Connected());
-  EXPECT_FALSE(comm->WriteCommData("x"));
-  EXPECT_EQ(recorder->states, (std::vector{CommStateConnected, CommStateDisconnected}));
-  EXPECT_EQ(sim.CallCount("HidSmbus_Close"), 1);
+    comm->StopComm();
+    EXPECT_FALSE(comm->Connected());
+    EXPECT_FALSE(comm->WriteCommData("x"));
+    EXPECT_EQ(recorder->states, (std::vector{CommStateConnected, CommStateDisconnected}));
+    EXPECT_EQ(sim.CallCount("HidSmbus_Close"), closed_before + 1);
+  }
 }
 
 TEST_F(CP2112Test, PolledSpa9RepliesArriveAsDataHoweverTheBridgeDeliversThem) {
