@@ -30,12 +30,13 @@ sanitize: deps
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize
 
-# The serial port's worker threads and their tests under ThreadSanitizer.
+# The worker threads of the serial port and the CP2112 bridge, and their tests, under
+# ThreadSanitizer.
 tsan-serial: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target serial_tests serial_enumeration_tests \
-	  fuzz_serial_config
-	ctest --preset tsan -L serial
+	  fuzz_serial_config cp2112_tests
+	ctest --preset tsan -L 'serial|cp2112'
 
 bench: deps
 	cmake --preset default

@@ -9,6 +9,7 @@
 
 #include "appinfo/settings_transfer.h"
 #include "appinfo/version_info.h"
+#include "cp2112/cp2112_runtime.h"
 #include "monitor/widgets/main_window.h"
 #include "platform/widgets/loop_gap_watch.h"
 #include "platform/widgets/qt_message_loop.h"
@@ -61,6 +62,8 @@ int main(int argc, char* argv[]) {
   // a serial port.
   kestrova::InstallSerialSettingsDialog();
   kestrova::InstallSerialComHandler();
+  // The CP2112 bridge library, when there is one, and its worker for the whole run.
+  const kestrova::CP2112Runtime bridges;
   int result = 0;
   std::unique_ptr<kestrova::LoopGapWatch> gap_watch;
   if (std::getenv("KESTROVA_LOOP_GAPS") != nullptr) {
