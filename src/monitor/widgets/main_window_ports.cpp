@@ -24,6 +24,9 @@ void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state)
   switch (shows_state ? state : CommStateFirst) {
     case CommStateFailed:
       SetComboFontColor(box, clRed);
+      if (port->AwaitingDevice()) {
+        ShowMessage(PortLabel(port) + " lost: " + port->CommPort() + ", waiting for it to return");
+      }
       break;
     case CommStateDisconnected:
       SetComboFontColor(box, clBlack);
@@ -37,6 +40,14 @@ void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state)
   // Whatever was half received belongs to the port's previous life.
   VMurTopDistributor1->DeleteChannel(port);
   if (port == VSSComm321) SpeedButton2->setChecked(VSSComm321->Connected());
+}
+
+std::string TForm1::PortLabel(const TVSSComm32* port) const {
+  return port == VSSComm321 ? "Port 1" : "Port 2";
+}
+
+void TForm1::PortReconnected(TVSSComm32* port) {
+  ShowMessage(PortLabel(port) + " reconnected: " + port->CommPort());
 }
 
 void TForm1::SpeedButton2Click(bool down) {
