@@ -9,10 +9,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "serial_test_support.h"
+#include "support/simulated_serial_device.h"
 #include "support/socat_link_pair.h"
 
 namespace kestrova {
@@ -21,6 +24,8 @@ namespace {
 using std::chrono::milliseconds;
 using testing::CommRecorder;
 using testing::MainLoopScope;
+using testing::SimulatedSerialDevice;
+using testing::SimulatedSerialLine;
 using testing::SocatLinkPair;
 
 constexpr milliseconds kLimit{10000};
@@ -215,6 +220,37 @@ TEST_F(CommReconnectTest, PortTheUserLetGoStaysClosedWhenItsDeviceReturns) {
     comm.StopComm();
     EXPECT_FALSE(comm.AwaitingDevice());
     EXPECT_EQ(counting_.watches, 0);
+  }
+}
+
+// A node that appears before udev gave it its group and mode: the simulated device refuses
+// opens with EACCES while a real file plays the node, so the watch sees it come.
+TEST_F(CommReconnectTest, NewNodeRefusingAccessIsRetriedForAWhileThenLeftFailed) {
+  for (const bool udev_catches_up : {true, false}) {
+    SCOPED_TRACE(udev_catches_up ? "udev catches up" : "access stays refused");
+    const std::string node = dir_ + (udev_catches_up ? "/ttyUSB0" : "/ttyUSB1");
+    auto line = std::make_shared<SimulatedSerialLine>();
+    TVSSComm32 comm(nullptr, &counting_);
+    comm.SetDeviceFactory([line] { return std::make_unique<SimulatedSerialDevice>(line); });
+    line->SetOpenError(ENOENT);
+    comm.SetCommPort(node);
+    ASSERT_TRUE(comm.AwaitingDevice());
+
+    line->SetOpenError(EACCES);
+    { std::ofstream touch(node); }
+    ASSERT_TRUE(loop_.RunUntil([&] { return counting_.timers == 1; }, kLimit))
+        << "a refused open of a new node is tried again";
+    if (udev_catches_up) {
+      line->SetOpenError(0);
+      EXPECT_TRUE(loop_.RunUntil([&] { return comm.Connected(); }, kLimit));
+    } else {
+      ASSERT_TRUE(loop_.RunUntil([&] { return !comm.AwaitingDevice(); }, kLimit));
+      EXPECT_FALSE(comm.Connected());
+      EXPECT_EQ(comm.LastError(), EACCES);
+      EXPECT_FALSE(comm.LastErrorText().empty()) << "the usual permission message stands";
+    }
+    EXPECT_EQ(counting_.timers, 0);
+    comm.StopComm();
   }
 }
 
