@@ -42,6 +42,12 @@ void TVSSComm32::AwaitDevice(int error, bool check_now) {
   if (check_now && DeviceWatch::Exists(path)) window_->Post(PWM_DeviceBack);
 }
 
+void TVSSComm32::LostDevice(int error) {
+  AwaitDevice(error, false);
+  if (!AwaitingDevice()) return;
+  if (NotifyEvent handler = on_device_lost_) handler(this);
+}
+
 void TVSSComm32::StopAwaitingDevice() {
   access_retry_.reset();
   device_watch_.reset();

@@ -187,6 +187,7 @@ void TVSSComm32::Assign(const TVSSComm32& source) {
   on_rx_char_ = source.on_rx_char_;
   on_rx_flag_ = source.on_rx_flag_;
   on_tx_empty_ = source.on_tx_empty_;
+  on_device_lost_ = source.on_device_lost_;
   on_reconnected_ = source.on_reconnected_;
 }
 
@@ -489,7 +490,7 @@ void TVSSComm32::HandleMessage(Message message) {
 void TVSSComm32::HandleHangup(int error_code) {
   if (error_code != 0) {
     DoStopComm(true, true, "PWM_RequestHangup");
-    AwaitDevice(error_code, false);
+    LostDevice(error_code);
   } else if (NotifyEvent handler = on_request_hangup_) {
     handler(this);
   }
@@ -561,7 +562,7 @@ uint32_t TVSSComm32::PollModemStatus() {
   if (!polled.ok()) {
     ReportError(polled.error, "Modem status: ");
     DoStopComm(true, true, "Fail GetCommModemStatus");
-    AwaitDevice(polled.error, false);
+    LostDevice(polled.error);
     return modem_status_;
   }
   const uint32_t after = TickCount();

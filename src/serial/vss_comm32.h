@@ -104,6 +104,9 @@ class TVSSComm32 : public VMurCommunicationComponent {
   const NotifyEvent& OnRxFlag() const { return on_rx_flag_; }
   NotifyEvent& OnTxEmpty() { return on_tx_empty_; }
   const NotifyEvent& OnTxEmpty() const { return on_tx_empty_; }
+  // The open port's device went away; the port now waits for it to come back.
+  NotifyEvent& OnDeviceLost() { return on_device_lost_; }
+  const NotifyEvent& OnDeviceLost() const { return on_device_lost_; }
   // The port was opened again by itself after its device had gone away and come back.
   NotifyEvent& OnReconnected() { return on_reconnected_; }
   const NotifyEvent& OnReconnected() const { return on_reconnected_; }
@@ -182,6 +185,8 @@ class TVSSComm32 : public VMurCommunicationComponent {
   // port that failed with `error` meaning "device gone" watches for the device; `check_now`
   // when it may already be back.
   void AwaitDevice(int error, bool check_now);
+  // After an open port failed with `error`.
+  void LostDevice(int error);
   void StopAwaitingDevice();
   void OpenFailed();
   void DeviceAppeared();
@@ -247,6 +252,7 @@ class TVSSComm32 : public VMurCommunicationComponent {
   NotifyEvent on_rx_char_;
   NotifyEvent on_rx_flag_;
   NotifyEvent on_tx_empty_;
+  NotifyEvent on_device_lost_;
   NotifyEvent on_reconnected_;
 
   std::unique_ptr<DeviceWatch> device_watch_;

@@ -136,7 +136,9 @@ TEST_F(CommReconnectTest, PortOpensAgainWhenItsLinkReturnsAndDataFlows) {
   const int threads_idle = ThreadCount();
   TVSSComm32 comm(nullptr, &counting_);
   CommRecorder seen(comm);
+  int lost = 0;
   int reconnected = 0;
+  comm.OnDeviceLost() = [&](Object*) { ++lost; };
   comm.OnReconnected() = [&](Object*) { ++reconnected; };
   OpenAndTalk(comm, seen, pair, "before");
   loop_.RunFor(milliseconds(20));
@@ -146,6 +148,7 @@ TEST_F(CommReconnectTest, PortOpensAgainWhenItsLinkReturnsAndDataFlows) {
   ASSERT_TRUE(loop_.RunUntil([&] { return comm.GetCommState() == CommStateFailed; }, kLimit));
   loop_.RunFor(milliseconds(100));
   EXPECT_TRUE(comm.AwaitingDevice());
+  EXPECT_EQ(lost, 1);
   EXPECT_EQ(counting_.timers, 0) << "waiting holds no timer";
   EXPECT_EQ(counting_.watches, 1) << "only the watch on the device's folder";
   EXPECT_EQ(ThreadCount(), threads_idle) << "no worker thread stays behind while waiting";

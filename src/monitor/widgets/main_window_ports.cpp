@@ -24,9 +24,6 @@ void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state)
   switch (shows_state ? state : CommStateFirst) {
     case CommStateFailed:
       SetComboFontColor(box, clRed);
-      if (port->AwaitingDevice()) {
-        ShowMessage(PortLabel(port) + " lost: " + port->CommPort() + ", waiting for it to return");
-      }
       break;
     case CommStateDisconnected:
       SetComboFontColor(box, clBlack);
@@ -44,6 +41,10 @@ void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state)
 
 std::string TForm1::PortLabel(const TVSSComm32* port) const {
   return port == VSSComm321 ? "Port 1" : "Port 2";
+}
+
+void TForm1::PortLost(TVSSComm32* port) {
+  ShowMessage(PortLabel(port) + " lost: " + port->CommPort() + ", waiting for it to return");
 }
 
 void TForm1::PortReconnected(TVSSComm32* port) {
