@@ -18,6 +18,7 @@ inline constexpr uint32_t PWM_ModemPoll = kWmUser + 5;
 inline constexpr uint32_t PWM_Grab = kWmUser + 6;
 inline constexpr uint32_t PWM_DiagnosticA = kWmUser + 7;  // number / number, reported only
 inline constexpr uint32_t PWM_DiagnosticB = kWmUser + 8;
+inline constexpr uint32_t PWM_DeviceBack = kWmUser + 9;  // the awaited device is there again
 
 // To the write thread's queue.
 inline constexpr uint32_t PWM_WriteData = kWmUser + 1;  // byte count (0: wake-up) / bytes

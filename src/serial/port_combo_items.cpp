@@ -10,6 +10,10 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsByIdName(const std::string& name) {
+  return name.find("/serial/by-id/") != std::string::npos;
+}
+
 }  // namespace
 
 bool PortNameLess(const std::string& a, const std::string& b) {
@@ -57,11 +61,24 @@ int FindPortItem(const std::vector<std::string>& items, const std::string& port)
 
 std::vector<std::string> PortComboItems(std::vector<std::string> names,
                                         const std::string& comm_port) {
-  if (!comm_port.empty() && FindPortItem(names, comm_port) < 0) {
-    names.push_back(comm_port);
+  const bool add_configured = !comm_port.empty() && FindPortItem(names, comm_port) < 0;
+  // A by-id name stays right after the port listed before it, the one it points to.
+  std::vector<std::vector<std::string>> groups;
+  for (std::string& name : names) {
+    if (IsByIdName(name) && !groups.empty() && !IsByIdName(groups.back().front())) {
+      groups.back().push_back(std::move(name));
+    } else {
+      groups.push_back({std::move(name)});
+    }
   }
-  std::sort(names.begin(), names.end(), PortNameLess);
-  return names;
+  if (add_configured) groups.push_back({comm_port});
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const auto& a, const auto& b) { return PortNameLess(a.front(), b.front()); });
+  std::vector<std::string> items;
+  for (std::vector<std::string>& group : groups) {
+    for (std::string& name : group) items.push_back(std::move(name));
+  }
+  return items;
 }
 
 }  // namespace kestrova

@@ -1,6 +1,7 @@
 // The items of a port combo box: the ports found, the configured port added when it is
 // missing (an adapter unplugged), in a natural order (ttyS2 before ttyS10). A device is listed
-// once, whatever name stands for it ("COM1" is the listed "/dev/ttyS0").
+// once, whatever name stands for it ("COM1" is the listed "/dev/ttyS0"); /dev/serial/by-id
+// names stay right after the port they follow in `names`.
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/serial_port_name.h"
+#include "serial/serial_by_id.h"
 #include "serial/serial_comm_map.h"
 
 namespace kestrova {
@@ -48,9 +49,15 @@ void ListCommPorts(std::vector<std::string>& names, std::vector<std::string>* de
   if (devices != nullptr) devices->clear();
   const ErrnoResult<std::vector<SerialCommEntry>> map = ReadSerialCommMap(SerialCommSysfsRoot());
   if (!map.ok()) return;
+  const std::vector<SerialByIdName> by_id = ReadSerialByIdNames(SerialByIdFolder());
   for (const SerialCommEntry& entry : map.value) {
     names.push_back(entry.port);
     if (devices != nullptr) devices->push_back(entry.value_name);
+    for (const SerialByIdName& alias : by_id) {
+      if (alias.target != entry.port) continue;
+      names.push_back(alias.link);
+      if (devices != nullptr) devices->push_back(entry.value_name);
+    }
   }
 }
 

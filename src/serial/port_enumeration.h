@@ -13,8 +13,9 @@ namespace kestrova {
 // "__INVALID__" when the map could not be read.
 std::string GetDeviceName(const std::string& port_path);
 
-// Fills `names` with the ports of the map (their /dev paths) and, when given, `devices` with
-// the matching value names; both are cleared first and stay empty when the map cannot be read.
+// Fills `names` with the ports of the map (their /dev paths), each followed by its
+// /dev/serial/by-id names, and, when given, `devices` with the matching value names; both are
+// cleared first and stay empty when the map cannot be read.
 void ListCommPorts(std::vector<std::string>& names, std::vector<std::string>* devices);
 
 }  // namespace kestrova

@@ -131,6 +131,7 @@ void TVSSComm32::SetAutoReconnect(bool value) {
   const bool wants_open = value && !comm_port_.empty() && !Connected();
   if (value == auto_reconnect_ && !wants_open) return;
   auto_reconnect_ = value;
+  if (!value) StopAwaitingDevice();
   if (wants_open && !Loading()) StartComm();
 }
 
@@ -186,6 +187,8 @@ void TVSSComm32::Assign(const TVSSComm32& source) {
   on_rx_char_ = source.on_rx_char_;
   on_rx_flag_ = source.on_rx_flag_;
   on_tx_empty_ = source.on_tx_empty_;
+  on_device_lost_ = source.on_device_lost_;
+  on_reconnected_ = source.on_reconnected_;
 }
 
 void TVSSComm32::Loaded() {
@@ -255,7 +258,11 @@ bool TVSSComm32::StartComm2(bool grab_call) {
     DoStopComm(false, !grab_call, "StartComm2");
     suppress_state_ = false;
   }
-  if (!OpenDevice()) return false;
+  if (!OpenDevice()) {
+    OpenFailed();
+    return false;
+  }
+  StopAwaitingDevice();
 
   modem_poll_average_ = 0;
   modem_lines_.store(true);
@@ -275,11 +282,15 @@ bool TVSSComm32::StartComm2(bool grab_call) {
   return true;
 }
 
+std::string TVSSComm32::DevicePath() const {
+  return PortNameToDevicePath(PortPath(comm_port_, options_.EnhancedName()));
+}
+
 bool TVSSComm32::OpenDevice() {
   const std::string path = PortPath(comm_port_, options_.EnhancedName());
   device_name_ = GetDeviceName(path);
   device_ = device_factory_ ? device_factory_() : std::make_unique<TermiosSerialDevice>();
-  const SerialOpenResult opened = device_->Open(PortNameToDevicePath(path));
+  const SerialOpenResult opened = device_->Open(DevicePath());
   if (opened.ok()) {
     handle_ = Handle::kValid;
     return true;
@@ -315,6 +326,8 @@ void TVSSComm32::StartThreads() {
 }
 
 void TVSSComm32::DoStopComm(bool failed, bool release_grab, const std::string& reason) {
+  // A port closed on purpose is not reopened behind the user's back.
+  if (!failed) StopAwaitingDevice();
   EndpointId next_owner = 0;
   if (release_grab && grab_block_ != nullptr) {
     next_owner = YieldGrab(vscgcNoneOnce);
@@ -461,6 +474,9 @@ void TVSSComm32::HandleMessage(Message message) {
     case PWM_Grab:
       HandleGrabMessage();
       break;
+    case PWM_DeviceBack:
+      DeviceAppeared();
+      break;
     case PWM_DiagnosticA:
     case PWM_DiagnosticB:
       ReportMessage("Diagnostic " + std::to_string(message.wparam) + " " +
@@ -474,6 +490,7 @@ void TVSSComm32::HandleMessage(Message message) {
 void TVSSComm32::HandleHangup(int error_code) {
   if (error_code != 0) {
     DoStopComm(true, true, "PWM_RequestHangup");
+    LostDevice(error_code);
   } else if (NotifyEvent handler = on_request_hangup_) {
     handler(this);
   }
@@ -545,6 +562,7 @@ uint32_t TVSSComm32::PollModemStatus() {
   if (!polled.ok()) {
     ReportError(polled.error, "Modem status: ");
     DoStopComm(true, true, "Fail GetCommModemStatus");
+    LostDevice(polled.error);
     return modem_status_;
   }
   const uint32_t after = TickCount();

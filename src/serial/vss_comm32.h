@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "distribution/communication_component.h"
+#include "platform/device_watch.h"
 #include "platform/event.h"
 #include "platform/message_endpoint.h"
 #include "platform/message_loop.h"
@@ -103,6 +104,12 @@ class TVSSComm32 : public VMurCommunicationComponent {
   const NotifyEvent& OnRxFlag() const { return on_rx_flag_; }
   NotifyEvent& OnTxEmpty() { return on_tx_empty_; }
   const NotifyEvent& OnTxEmpty() const { return on_tx_empty_; }
+  // The open port's device went away; the port now waits for it to come back.
+  NotifyEvent& OnDeviceLost() { return on_device_lost_; }
+  const NotifyEvent& OnDeviceLost() const { return on_device_lost_; }
+  // The port was opened again by itself after its device had gone away and come back.
+  NotifyEvent& OnReconnected() { return on_reconnected_; }
+  const NotifyEvent& OnReconnected() const { return on_reconnected_; }
 
   // The contract.
   std::string GetConfigAsString() override;
@@ -145,6 +152,8 @@ class TVSSComm32 : public VMurCommunicationComponent {
   // errno of the last failed open (0 after a good one), and a sentence the user understands.
   int LastError() const { return last_error_; }
   const std::string& LastErrorText() const { return last_error_text_; }
+  // Whether the port, failed because its device went away, waits for it to come back.
+  bool AwaitingDevice() const { return device_watch_ != nullptr; }
   // The id other running copies post PWM_Grab to; 0 while the grab is not in use.
   EndpointId GrabEndpoint() const;
 
@@ -170,6 +179,18 @@ class TVSSComm32 : public VMurCommunicationComponent {
   void StartThreads();
   void StopThreads();
   void SettingChanged();
+  std::string DevicePath() const;
+
+  // Reopening a port whose device went away (comm_reconnect.cpp). With AutoReconnect set, a
+  // port that failed with `error` meaning "device gone" watches for the device; `check_now`
+  // when it may already be back.
+  void AwaitDevice(int error, bool check_now);
+  // After an open port failed with `error`.
+  void LostDevice(int error);
+  void StopAwaitingDevice();
+  void OpenFailed();
+  void DeviceAppeared();
+  void Reconnect();
 
   // The grab protocol (comm_grab.cpp).
   bool MapGrabBlock();
@@ -231,6 +252,13 @@ class TVSSComm32 : public VMurCommunicationComponent {
   NotifyEvent on_rx_char_;
   NotifyEvent on_rx_flag_;
   NotifyEvent on_tx_empty_;
+  NotifyEvent on_device_lost_;
+  NotifyEvent on_reconnected_;
+
+  std::unique_ptr<DeviceWatch> device_watch_;
+  // While udev has not yet given a new node its group and mode, opens are retried.
+  LoopHandle access_retry_;
+  uint32_t appeared_tick_ = 0;
 
   std::unique_ptr<SharedMemoryBlock> grab_block_;
   std::unique_ptr<MessageEndpoint> grab_endpoint_;

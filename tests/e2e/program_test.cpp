@@ -1,8 +1,8 @@
 // The built program end to end: on a private X server with fresh settings hives it shows its
 // two windows, stores its settings when the main window is closed as a window manager closes
 // it or the program gets SIGTERM, starts on a damaged setting, sends what is typed into the
-// terminal's send line to port 1 when real X key events end the line, and answers --version
-// without a display.
+// terminal's send line to port 1 when real X key events end the line, carries on by itself
+// when port 1's device goes and comes back, and answers --version without a display.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -25,6 +25,7 @@
 #include "platform/registry.h"
 #include "support/pty_pair.h"
 #include "support/reg_value_printer.h"
+#include "support/socat_link_pair.h"
 #include "support/temp_hives.h"
 #include "support/x_top_windows.h"
 #include "support/xvfb_server.h"
@@ -332,6 +333,46 @@ TEST_F(ProgramTest, KeysEndingTheSendLineSendItToPort1) {
     ASSERT_TRUE(XDoTool(std::string("key --delay 100 ") + c.key));
     EXPECT_EQ(peer.Read(c.sent.size(), 5s), c.sent) << "after " << c.typed << " and " << c.key;
   }
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+}
+
+TEST_F(ProgramTest, Port1CarriesOnWhenItsDeviceGoesAndComesBack) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  if (!testing::SocatAvailable()) GTEST_SKIP() << "socat is not installed";
+  testing::SocatLinkPair pair((hives_.Root() / "adapter").string(),
+                              (hives_.Root() / "peer").string());
+  ASSERT_TRUE(pair.Start(10s));
+  for (const auto& [name, value] : {std::pair{"Port1", RegValue::String("\"" + pair.a() + "\"")},
+                                    {"LogCom1", RegValue::Dword(1)}}) {
+    const HiveResult written = RegWriteValue(RegRoot::kCurrentUser, kOptionsKey, name, value);
+    ASSERT_TRUE(written.ok) << written.error;
+  }
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  const fs::path log = work_ / "KestLog_1.txt";
+  // Says what came into the log, waiting up to 10 s for `text`.
+  const auto logged = [&](const std::string& text) {
+    for (const Clock::time_point deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+      if (FileText(log).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  };
+  const auto peer_says = [&](const std::string& text) {
+    std::ofstream(pair.b(), std::ios::binary) << text;
+  };
+  peer_says("before-unplug");
+  ASSERT_TRUE(logged("before-unplug")) << FileText(log);
+
+  ASSERT_TRUE(pair.Stop(10s));
+  EXPECT_TRUE(logged("Port 1 lost")) << FileText(log);
+  ASSERT_TRUE(pair.Start(10s));
+  EXPECT_TRUE(logged("Port 1 reconnected")) << FileText(log);
+  peer_says("after-replug");
+  EXPECT_TRUE(logged("after-replug")) << FileText(log);
   ASSERT_EQ(kill(pid_, SIGTERM), 0);
   ASSERT_EQ(WaitForClose(x), kExitedCleanly);
 }

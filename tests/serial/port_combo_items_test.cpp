@@ -34,5 +34,17 @@ TEST(PortComboItems, ADeviceIsListedOnceWhateverNameStandsForIt) {
             (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS1"}));
 }
 
+TEST(PortComboItems, ByIdNamesStayBesideTheirPortAndCanBeTheConfiguredOne) {
+  const std::string ftdi = "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
+  const std::string gone = "/dev/serial/by-id/usb-Gone_Adapter-if00-port0";
+  const std::vector<std::string> listed = {"/dev/ttyUSB10", "/dev/ttyUSB2", ftdi, "/dev/ttyS0"};
+  EXPECT_EQ(PortComboItems(listed, ftdi),
+            (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB2", ftdi, "/dev/ttyUSB10"}));
+  EXPECT_EQ(FindPortItem(PortComboItems(listed, ftdi), ftdi), 2);
+  EXPECT_EQ(PortComboItems(listed, gone),
+            (std::vector<std::string>{gone, "/dev/ttyS0", "/dev/ttyUSB2", ftdi, "/dev/ttyUSB10"}))
+      << "an unplugged adapter's name stands alone";
+}
+
 }  // namespace
 }  // namespace kestrova

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/serial_by_id.h"
 #include "serial/serial_comm_map.h"
 
 namespace kestrova {
@@ -86,10 +87,23 @@ class PortEnumeration : public ::testing::Test {
     sysfs_.AddTty("ttyACM1", "cdc_acm");
     sysfs_.AddTty("ttyACM0", "cdc_acm");
     SetSerialCommSysfsRoot(sysfs_.root());
+    // The machine's own adapters stay out of the lists.
+    by_id_ = fs::path(sysfs_.root()) / "by-id";
+    SetSerialByIdFolder(by_id_.string());
   }
-  void TearDown() override { SetSerialCommSysfsRoot(""); }
+  void TearDown() override {
+    SetSerialCommSysfsRoot("");
+    SetSerialByIdFolder("");
+  }
+
+  // A link the way udev makes it, relative to the by-id folder.
+  void AddByIdLink(const std::string& name, const std::string& tty) {
+    fs::create_directories(by_id_);
+    fs::create_symlink("../../" + tty, by_id_ / name);
+  }
 
   FakeSysfs sysfs_;
+  fs::path by_id_;
 };
 
 TEST_F(PortEnumeration, MapNamesEachPortAfterItsDriverInNaturalOrder) {
@@ -140,6 +154,37 @@ TEST_F(PortEnumeration, ListGivesPortsAndDevicesSideBySideAfterClearingBoth) {
   std::vector<std::string> only_names;
   ListCommPorts(only_names, nullptr);
   EXPECT_EQ(only_names, names);
+}
+
+TEST_F(PortEnumeration, ByIdNamesFollowTheirPortInLinkNameOrder) {
+  AddByIdLink("usb-Silicon_Labs_CP2102_0002-if00-port0", "ttyUSB2");
+  AddByIdLink("usb-FTDI_FT232R_A50285BI-if00-port0", "ttyUSB1");
+  AddByIdLink("usb-Silicon_Labs_CP2102_0001-if00-port0", "ttyUSB0");
+  AddByIdLink("usb-Arduino_Uno_1234-if00", "ttyACM0");
+  AddByIdLink("usb-Arduino_Uno_1234-if00-bis", "ttyACM0");
+  AddByIdLink("usb-Gone_Adapter-if00-port0", "ttyUSB9");  // no such port in the map
+  std::vector<std::string> names;
+  std::vector<std::string> devices;
+  ListCommPorts(names, &devices);
+  const std::string by_id = by_id_.string() + "/";
+  const std::vector<std::string> expected = {"/dev/rfcomm0",
+                                             "/dev/ttyACM0",
+                                             by_id + "usb-Arduino_Uno_1234-if00",
+                                             by_id + "usb-Arduino_Uno_1234-if00-bis",
+                                             "/dev/ttyACM1",
+                                             "/dev/ttyS0",
+                                             "/dev/ttyS2",
+                                             "/dev/ttyS10",
+                                             "/dev/ttyUSB0",
+                                             by_id + "usb-Silicon_Labs_CP2102_0001-if00-port0",
+                                             "/dev/ttyUSB1",
+                                             by_id + "usb-FTDI_FT232R_A50285BI-if00-port0",
+                                             "/dev/ttyUSB2",
+                                             by_id + "usb-Silicon_Labs_CP2102_0002-if00-port0",
+                                             "/dev/ttyUSB3"};
+  EXPECT_EQ(names, expected);
+  ASSERT_EQ(devices.size(), names.size());
+  EXPECT_EQ(devices[2], "\\Device\\USBSER000") << "a by-id name has its port's device";
 }
 
 TEST(PortEnumerationFailures, NoMapGivesUnknownAndAnUnreadableOneInvalid) {

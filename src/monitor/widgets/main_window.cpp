@@ -165,6 +165,8 @@ void TForm1::CreatePorts() {
   signal_events(VSSComm321, 0);
   VSSComm321->SetOnStateChange(
       [this](Object*, TCommState state) { PortStateChange(VSSComm321, ComboPort1, state); });
+  VSSComm321->OnDeviceLost() = [this](Object*) { PortLost(VSSComm321); };
+  VSSComm321->OnReconnected() = [this](Object*) { PortReconnected(VSSComm321); };
   VSSComm322 = design("VSSComm322");
   VSSComm322->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
     VSSComm322ReceiveData(sender, bytes);
@@ -172,6 +174,8 @@ void TForm1::CreatePorts() {
   signal_events(VSSComm322, 4);
   VSSComm322->SetOnStateChange(
       [this](Object*, TCommState state) { PortStateChange(VSSComm322, ComboPort2, state); });
+  VSSComm322->OnDeviceLost() = [this](Object*) { PortLost(VSSComm322); };
+  VSSComm322->OnReconnected() = [this](Object*) { PortReconnected(VSSComm322); };
 }
 
 ChannelRole TForm1::RoleOf(ChannelKey channel) const {

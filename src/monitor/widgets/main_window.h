@@ -115,6 +115,11 @@ class TForm1 : public QWidget {
   void VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
   void VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes);
   void PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state);
+  // A serial port whose device went away and that waits for it.
+  void PortLost(TVSSComm32* port);
+  // A serial port opened again by itself after its device came back.
+  void PortReconnected(TVSSComm32* port);
+  std::string PortLabel(const TVSSComm32* port) const;
   // Port 1's box names a port: open it in its mode, close what belongs to the other modes.
   void ComboPort1Change(const QString& text);
   void ComboPort2Change(const QString& text);

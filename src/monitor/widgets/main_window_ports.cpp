@@ -39,6 +39,18 @@ void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state)
   if (port == VSSComm321) SpeedButton2->setChecked(VSSComm321->Connected());
 }
 
+std::string TForm1::PortLabel(const TVSSComm32* port) const {
+  return port == VSSComm321 ? "Port 1" : "Port 2";
+}
+
+void TForm1::PortLost(TVSSComm32* port) {
+  ShowMessage(PortLabel(port) + " lost: " + port->CommPort() + ", waiting for it to return");
+}
+
+void TForm1::PortReconnected(TVSSComm32* port) {
+  ShowMessage(PortLabel(port) + " reconnected: " + port->CommPort());
+}
+
 void TForm1::SpeedButton2Click(bool down) {
   if (down) {
     VSSComm321->SetGrab(vscgcOnce);
