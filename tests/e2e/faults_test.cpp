@@ -1,0 +1,150 @@
+// The built program meeting faults from outside: a serial device that goes away while data
+// flow, a log file that cannot be written for a while.
+#include <signal.h>
+#include <stdio.h>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "e2e/program_fixture.h"
+#include "support/pty_pair.h"
+
+namespace kestrova {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Port 1's box, right of the grab button at the main window's top left.
+constexpr int kBoxLeft = 24, kBoxTop = 8, kBoxWidth = 90, kBoxHeight = 20;
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+class FaultsTest : public ProgramTest {
+ protected:
+  // Port 1 on the test's pty, logged to log.txt in the working folder.
+  void UsePortAndLog(const std::string& port) {
+    const std::pair<const char*, RegValue> kSettings[] = {
+        {"Port1", RegValue::String("\"" + port + "\",\"115200\"")},
+        {"LogCom1", RegValue::Dword(1)},
+        {"LogFile", RegValue::String((work_ / "log.txt").string())},
+        {"PacketTimeout", RegValue::String("20")}};
+    for (const auto& [name, value] : kSettings) {
+      const HiveResult written = RegWriteValue(RegRoot::kCurrentUser, kOptionsKey, name, value);
+      ASSERT_TRUE(written.ok) << written.error;
+    }
+  }
+
+  // Pixels of port 1's box drawn in a strong red (the failed port's text), or -1 when the
+  // window could not be captured.
+  int RedPixelsInPortBox(uint32_t window) {
+    const std::string command = "import -display " + xvfb_->Display() + " -window " +
+                                std::to_string(window) + " -crop " + std::to_string(kBoxWidth) +
+                                "x" + std::to_string(kBoxHeight) + "+" + std::to_string(kBoxLeft) +
+                                "+" + std::to_string(kBoxTop) + " txt:- 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    int red = 0, lines = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+      int x = 0, y = 0, r = 0, g = 0, b = 0;
+      if (std::sscanf(line, "%d,%d: (%d,%d,%d", &x, &y, &r, &g, &b) != 5) continue;
+      ++lines;
+      if (r > 150 && g < 100 && b < 100) ++red;
+    }
+    pclose(pipe);
+    return lines > 0 ? red : -1;
+  }
+
+  // Waits up to `timeout` for the log file to hold `text`.
+  bool LogGets(const std::string& text, std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    while (FileText(work_ / "log.txt").find(text) == std::string::npos) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+};
+
+TEST_F(FaultsTest, DeviceGoingAwayWhileDataFlowTurnsThePortRedAndSigtermStillClosesCleanly) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  if (std::system("command -v import >/dev/null") != 0) GTEST_SKIP() << "import is missing";
+  auto pty = std::make_unique<testing::PtyPair>();
+  UsePortAndLog(pty->slave_path());
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  const uint32_t main_window = windows[kMainCaption].id;
+
+  pty->Write("before it went away\r\n");
+  ASSERT_TRUE(LogGets("before it went away", 10s));
+  EXPECT_EQ(RedPixelsInPortBox(main_window), 0) << "an open port is not shown failed";
+  // Data still flowing when the device goes: the other side closes mid-stream.
+  for (int i = 0; i < 50; ++i) pty->Write("flowing " + std::to_string(i) + "\r\n");
+  pty->CloseMaster();
+  pty->CloseSlave();
+  const Clock::time_point deadline = Clock::now() + 10s;
+  int red = 0;
+  while ((red = RedPixelsInPortBox(main_window)) <= 0 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_GT(red, 0) << "port 1's box is not red after its device went away";
+
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+  EXPECT_NE(FileText(work_ / "log.txt").find("flowing 0"), std::string::npos);
+}
+
+TEST_F(FaultsTest, LogThatCannotBeWrittenIsToldOnceAndLoggingResumesWhenItCan) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  testing::PtyPair pty;
+  UsePortAndLog(pty.slave_path());
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+
+  pty.Write("early line\r\n");
+  ASSERT_TRUE(LogGets("early line", 10s));
+  // The file may not grow: every write fails as on a full disk.
+  const rlimit full{static_cast<rlim_t>(fs::file_size(work_ / "log.txt")), RLIM_INFINITY};
+  ASSERT_EQ(prlimit(pid_, RLIMIT_FSIZE, &full, nullptr), 0);
+  for (int i = 0; i < 10; ++i) {
+    pty.Write("while full " + std::to_string(i) + "\r\n");
+    std::this_thread::sleep_for(100ms);
+  }
+  const rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+  ASSERT_EQ(prlimit(pid_, RLIMIT_FSIZE, &room, nullptr), 0);
+  for (int i = 0; i < 5; ++i) {
+    pty.Write("late line " + std::to_string(i) + "\r\n");
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_TRUE(LogGets("late line 4", 10s)) << "logging did not resume";
+
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+  const std::string log = FileText(work_ / "log.txt");
+  for (int i = 1; i < 5; ++i) {
+    const std::string line = "late line " + std::to_string(i);
+    EXPECT_EQ(Count(log, line), 1u) << line << " in the log:\n" << log;
+  }
+  EXPECT_EQ(Count(FileText(work_ / "stderr.txt"), "cannot be written"), 1u);
+  EXPECT_TRUE(Options()) << "the settings were stored at the close";
+}
+
+}  // namespace
+}  // namespace kestrova
