@@ -11,7 +11,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 PROGRAM = os.environ.get("KESTROVA", os.path.join(ROOT, "build", "src", "app", "kestrova"))
 TICKS = os.sysconf("SC_CLK_TCK")
 
-OPTIONS_KEY = "HKEY_CURRENT_USER\\\\Software\\\\MUR s.r.o.\\\\KestTerminal\\\\Options"
+OPTIONS_KEY = "HKEY_CURRENT_USER\\Software\\MUR s.r.o.\\KestTerminal\\Options"
 
 
 def reg_string(text):

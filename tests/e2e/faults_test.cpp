@@ -118,9 +118,10 @@ TEST_F(FaultsTest, LogThatCannotBeWrittenIsToldOnceAndLoggingResumesWhenItCan) {
   std::map<std::string, test::TopWindow> windows;
   ASSERT_EQ(WaitForWindows(x, windows), "");
 
-  pty.Write("early line\r\n");
-  ASSERT_TRUE(LogGets("early line", 10s));
-  // The file may not grow: every write fails as on a full disk.
+  // Long enough that the limit below leaves the program's standard error file room.
+  pty.Write("early line " + std::string(4000, 'e') + "\r\n");
+  ASSERT_TRUE(LogGets("early line " + std::string(4000, 'e'), 10s));
+  // The log may not grow: every write fails as on a full disk.
   const rlimit full{static_cast<rlim_t>(fs::file_size(work_ / "log.txt")), RLIM_INFINITY};
   ASSERT_EQ(prlimit(pid_, RLIMIT_FSIZE, &full, nullptr), 0);
   for (int i = 0; i < 10; ++i) {
