@@ -47,7 +47,10 @@ class Kestrova:
             os.makedirs(os.path.dirname(self.hive), exist_ok=True)
             with open(self.hive, "w") as f:
                 f.write("Windows Registry Editor Version 5.00\n\n[%s]\n" % OPTIONS_KEY)
-                f.write('"Port1"=%s\n' % reg_string('"%s","115200"' % port1))
+                # A network port is stored as typed, a serial one as its configuration string.
+                network = port1.startswith(":") or port1[:4].upper() in ("TCP:", "UDP:")
+                stored = port1 if network else '"%s","115200"' % port1
+                f.write('"Port1"=%s\n' % reg_string(stored))
                 f.write('"Port2"=%s\n' % reg_string('"%s/no-port-2"' % self.home))
                 f.write('"LogCom1"=dword:%08x\n' % (1 if log else 0))
                 f.write('"LogFile"=%s\n' % reg_string(log or os.path.join(self.home, "unused.log")))
