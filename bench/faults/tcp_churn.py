@@ -65,7 +65,12 @@ fds_start, rss_start = program.fds(), program.rss_kb()
 connections = 0
 refused = 0
 deadline = time.time() + seconds
+samples = []  # RSS every 10 s of churn: growth that levels off is the view filling up
+next_sample = time.time() + 10
 while time.time() < deadline and program.proc.poll() is None:
+    if time.time() >= next_sample:
+        samples.append(program.rss_kb())
+        next_sample += 10
     wave = []
     for _ in range(peers):
         try:
@@ -130,6 +135,7 @@ print("descriptors: %d at the start, %d after (%+.1f %%)"
       % (fds_start, fds_end, 100.0 * (fds_end - fds_start) / fds_start))
 print("RSS: %d kB at the start, %d kB after (%+.1f %%)"
       % (rss_start, rss_end, 100.0 * (rss_end - rss_start) / rss_start))
+print("RSS every 10 s of churn (kB): %s" % " ".join(str(k) for k in samples))
 print("ended on SIGTERM with status %s%s" % (status, " (it had crashed)" if crashed else ""))
 ok = (not crashed and not lost and not doubled and status == 0
       and fds_end <= fds_start * 1.05 and rss_end <= rss_start * 1.05)

@@ -64,6 +64,8 @@ while any(w.is_alive() for w in workers):
         rss_peak = max(rss_peak, program.rss_kb())
     time.sleep(0.2)
 drops = kernel_drops(port)
+time.sleep(0.5)
+during = program.stderr()  # the close's own gap comes later
 time.sleep(3)
 crashed = program.proc.poll() is not None
 rss_end = program.rss_kb() if not crashed else -1
@@ -73,9 +75,10 @@ text = program.stderr()
 # Only each new longest gap is reported: one during the flood shows only when it beats the
 # start-up's, which then bounds it.
 start_gaps = [int(g) for g in re.findall(r"event-loop gap (\d+) ms", gaps_before)]
-gaps = [int(g) for g in re.findall(r"event-loop gap (\d+) ms", text[len(gaps_before):])]
+gaps = [int(g) for g in re.findall(r"event-loop gap (\d+) ms", during[len(gaps_before):])]
 bound = max(gaps) if gaps else max(start_gaps, default=0)
 told = [line for line in text.splitlines() if "datagram" in line.lower()]
+print("load average at the end: %s" % open("/proc/loadavg").read().split()[0])
 print("datagrams sent: %d in %.0f s by %d senders" % (sum(counts), seconds, senders))
 print("longest event-loop gap before the flood: %d ms; during it: %s (limit 100 ms)"
       % (max(start_gaps, default=0), "%d ms" % max(gaps) if gaps else "no longer one"))
