@@ -76,8 +76,9 @@ for run in range(runs):
         f.write(OLD)
     program = Kestrova(xvfb, None, home=home, write_hive=False)
     if not windows_up():
-        bad.append("run %d: no windows" % run)
-        program.terminate()
+        status = program.terminate()
+        bad.append("run %d: no windows within 20 s (status %s): %s"
+                   % (run, status, program.stderr().strip()[-300:]))
         continue
     program.proc.send_signal(signal.SIGTERM)
     time.sleep(random.uniform(0, close_time * 1.2))
