@@ -1,8 +1,12 @@
 // The built program meeting faults from outside: a serial device that goes away while data
-// flow, a log file that cannot be written for a while.
+// flow, a log file that cannot be written for a while, TCP peers that come and go in numbers.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +16,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 #include "e2e/program_fixture.h"
 #include "support/pty_pair.h"
@@ -29,6 +35,41 @@ constexpr int kBoxLeft = 24, kBoxTop = 8, kBoxWidth = 90, kBoxHeight = 20;
 size_t Count(const std::string& text, const std::string& what) {
   size_t count = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// A port nobody listens on now, for the program's TCP server.
+int FreeTcpPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof local;
+  bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+  close(fd);
+  return ntohs(local.sin_port);
+}
+
+// A connected peer from 127.0.0.1, or -1.
+int ConnectTo(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  remote.sin_port = htons(static_cast<uint16_t>(port));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+size_t OpenDescriptors(pid_t pid) {
+  std::error_code error;
+  size_t count = 0;
+  for (auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+       it != fs::directory_iterator(); it.increment(error)) {
+    ++count;
+  }
   return count;
 }
 
@@ -145,6 +186,68 @@ TEST_F(FaultsTest, LogThatCannotBeWrittenIsToldOnceAndLoggingResumesWhenItCan) {
   }
   EXPECT_EQ(Count(FileText(work_ / "stderr.txt"), "cannot be written"), 1u);
   EXPECT_TRUE(Options()) << "the settings were stored at the close";
+}
+
+TEST_F(FaultsTest, TcpServerUnderPeerChurnShowsEveryPeersBytesOnceAndFreesTheirDescriptors) {
+  if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
+  const int port = FreeTcpPort();
+  const HiveResult written = RegWriteValue(RegRoot::kCurrentUser, kOptionsKey, "Port1",
+                                           RegValue::String(":" + std::to_string(port)));
+  ASSERT_TRUE(written.ok) << written.error;
+  Launch({});
+  test::XClient x(xvfb_->Display());
+  std::map<std::string, test::TopWindow> windows;
+  ASSERT_EQ(WaitForWindows(x, windows), "");
+  int probe = -1;
+  for (int i = 0; i < 100 && (probe = ConnectTo(port)) < 0; ++i) std::this_thread::sleep_for(100ms);
+  ASSERT_GE(probe, 0) << "the server does not listen";
+  close(probe);
+  std::this_thread::sleep_for(1s);
+  const size_t descriptors_at_start = OpenDescriptors(pid_);
+
+  constexpr int kWaves = 5, kPeers = 40;
+  std::vector<std::string> tokens;
+  for (int wave = 0; wave < kWaves; ++wave) {
+    std::vector<int> peers;
+    for (int i = 0; i < kPeers; ++i) {
+      const int fd = ConnectTo(port);
+      ASSERT_GE(fd, 0) << "wave " << wave << " peer " << i;
+      peers.push_back(fd);
+    }
+    for (size_t i = 0; i < peers.size(); ++i) {
+      tokens.push_back("w" + std::to_string(wave) + "p" + std::to_string(i) + ";");
+      const std::string line = tokens.back() + "\r\n";
+      ASSERT_EQ(send(peers[i], line.data(), line.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(line.size()));
+    }
+    for (const int fd : peers) close(fd);
+  }
+  // The peers' removals are handled by then.
+  const Clock::time_point deadline = Clock::now() + 10s;
+  while (OpenDescriptors(pid_) > descriptors_at_start && Clock::now() < deadline) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_LE(OpenDescriptors(pid_), descriptors_at_start) << "descriptors of gone peers kept";
+
+  // A double click in the capture name box saves the view.
+  const fs::path capture = work_ / "Pokusy_1.rtf";
+  ASSERT_TRUE(XDoTool("mousemove --sync --window " + std::to_string(windows[kMainCaption].id) +
+                      " 60 81 click --repeat 2 1"));
+  const Clock::time_point saved_by = Clock::now() + 10s;
+  while (FileText(capture).find(tokens.back()) == std::string::npos && Clock::now() < saved_by) {
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ASSERT_EQ(WaitForClose(x), kExitedCleanly);
+  // The view wraps long lines; the capture breaks them wherever they wrapped.
+  std::string view = FileText(capture);
+  for (const std::string wrap : {"\\par\r\n", "\\par\n"}) {
+    for (size_t at = view.find(wrap); at != std::string::npos; at = view.find(wrap, at)) {
+      view.erase(at, wrap.size());
+    }
+  }
+  for (const std::string& token : tokens) EXPECT_EQ(Count(view, token), 1u) << token;
 }
 
 }  // namespace
