@@ -4,6 +4,7 @@ streaming into the other side, then socat is killed so that the pty's other side
 Prints the program's CPU time over the next 10 s (should stay under 0.1 s), its descriptors
 and memory before and after, and how it ended on SIGTERM (0 is clean).
 Usage: device_gone.py [DISPLAY_NUMBER]"""
+import atexit
 import os
 import signal
 import subprocess
@@ -19,6 +20,7 @@ work = tempfile.mkdtemp(prefix="kestrova-gone-")
 ours, theirs = os.path.join(work, "ours"), os.path.join(work, "theirs")
 socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + ours, "pty,raw,echo=0,link=" + theirs],
                          stderr=subprocess.DEVNULL)
+atexit.register(lambda: socat.poll() is None and socat.kill())
 while not (os.path.exists(ours) and os.path.exists(theirs)):
     time.sleep(0.05)
 xvfb = Xvfb(display)

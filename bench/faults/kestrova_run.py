@@ -1,6 +1,7 @@
 """The built program under a private Xvfb with its own home and settings hive, for the fault and
 load scripts beside this file: starting it, reading its CPU time, memory and descriptors from
 /proc, and ending it with SIGTERM."""
+import atexit
 import os
 import signal
 import subprocess
@@ -24,6 +25,7 @@ class Xvfb:
         self.proc = subprocess.Popen(
             ["Xvfb", self.display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        atexit.register(self.close)  # also when a script gives up early
         socket = "/tmp/.X11-unix/X%d" % display
         for _ in range(100):
             if os.path.exists(socket):
@@ -32,8 +34,9 @@ class Xvfb:
         raise RuntimeError("Xvfb %s did not start" % self.display)
 
     def close(self):
-        self.proc.terminate()
-        self.proc.wait()
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait()
 
 
 class Kestrova:
@@ -63,6 +66,7 @@ class Kestrova:
         self.proc = subprocess.Popen([PROGRAM], cwd=self.home, env=full_env,
                                      stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "w"))
         self.pid = self.proc.pid
+        atexit.register(self.terminate)  # runs before the X server's close, registered earlier
 
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.pid) as f:
