@@ -134,8 +134,11 @@ TEST_F(FaultsTest, DeviceGoingAwayWhileDataFlowTurnsThePortRedAndSigtermStillClo
   pty->Write("before it went away\r\n");
   ASSERT_TRUE(LogGets("before it went away", 10s));
   EXPECT_EQ(RedPixelsInPortBox(main_window), 0) << "an open port is not shown failed";
-  // Data still flowing when the device goes: the other side closes mid-stream.
+  // Data still flowing when the device goes: the other side closes mid-stream (the system
+  // discards what the port had not read by then).
   for (int i = 0; i < 50; ++i) pty->Write("flowing " + std::to_string(i) + "\r\n");
+  ASSERT_TRUE(LogGets("flowing 0", 10s));
+  for (int i = 50; i < 100; ++i) pty->Write("flowing " + std::to_string(i) + "\r\n");
   pty->CloseMaster();
   pty->CloseSlave();
   const Clock::time_point deadline = Clock::now() + 10s;
@@ -147,7 +150,6 @@ TEST_F(FaultsTest, DeviceGoingAwayWhileDataFlowTurnsThePortRedAndSigtermStillClo
 
   ASSERT_EQ(kill(pid_, SIGTERM), 0);
   ASSERT_EQ(WaitForClose(x), kExitedCleanly);
-  EXPECT_NE(FileText(work_ / "log.txt").find("flowing 0"), std::string::npos);
 }
 
 TEST_F(FaultsTest, LogThatCannotBeWrittenIsToldOnceAndLoggingResumesWhenItCan) {
