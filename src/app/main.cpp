@@ -1,5 +1,7 @@
 // The program: the main window on a Qt application. --help, --version and the settings options
 // answer without a display.
+#include <signal.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +55,9 @@ int main(int argc, char* argv[]) {
   if (std::optional<int> status = kestrova::RunSettingsOptions(argc, argv, stdout, stderr)) {
     return *status;
   }
+  // A log or settings file at the file-size limit fails its write (EFBIG), which the writers
+  // survive; the signal's default would end the program instead.
+  signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   // Lets a Wayland desktop match the windows with the installed menu entry and its icon.
   QGuiApplication::setDesktopFileName(KESTROVA_APP_ID);

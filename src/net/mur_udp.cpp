@@ -201,6 +201,7 @@ void VMurUdp::Activate() {
   interfaces_stale_ = true;
   ++generation_;
   const int error = socket_->Open(port);
+  drops_seen_ = 0;  // a new socket counts from zero
   TCommState new_state = CommStateConnected;
   if (error == 0) {
     read_watch_ = loop_.WatchFd(socket_->Fd(), MessageLoop::Readiness::kReadable,
@@ -246,6 +247,7 @@ void VMurUdp::Deactivate() {
 }
 
 void VMurUdp::Poll(uint32_t the_time) {
+  TellDrops(the_time);
   if (Active() || !server_wanted_ || server_port_ < 0) return;
   if (!TimeElapsed(last_start_, kRetryInterval, the_time)) return;
   polling_ = true;
@@ -270,6 +272,17 @@ void VMurUdp::HandleReadable() {
             received.value.port);
   }
   reading_ = false;
+}
+
+void VMurUdp::TellDrops(uint32_t the_time) {
+  if (!Active()) return;
+  const uint32_t dropped = socket_->DroppedCount();
+  drops_untold_ += dropped - drops_seen_;  // unsigned: right across a wrap
+  drops_seen_ = dropped;
+  if (drops_untold_ == 0 || !TimeElapsed(drops_told_at_, kDropReportInterval, the_time)) return;
+  const uint64_t count = std::exchange(drops_untold_, 0);
+  drops_told_at_ = the_time;
+  if (DroppedEvent handler = on_dropped_) handler(this, count);
 }
 
 void VMurUdp::Deliver(std::string_view data, uint32_t address, int port) {

@@ -31,6 +31,9 @@ class VMurUdp : public VMurCommunicationComponent {
   using SocketFactory = std::function<std::unique_ptr<UdpSocket>()>;
   using ClientChangeEvent =
       std::function<void(VMurUdp* sender, VMurUdpClient* client, VMurItemOperation op)>;
+  // Datagrams the system dropped because the socket's receive buffer was full, since the
+  // last report.
+  using DroppedEvent = std::function<void(VMurUdp* sender, uint64_t count)>;
 
   // Special configured addresses: the limited broadcast, and the directed broadcast of every
   // usable interface.
@@ -40,6 +43,8 @@ class VMurUdp : public VMurCommunicationComponent {
   static constexpr uint32_t kRetryInterval = 20000;
   // Datagrams the send buffer could not take wait for it, up to this many bytes.
   static constexpr size_t kMaxQueuedBytes = 4 << 20;
+  // Dropped datagrams are reported at most this often (ms), so a flood makes few lines.
+  static constexpr uint32_t kDropReportInterval = 1000;
 
   // Without a loop the component runs on MainLoop().
   explicit VMurUdp(Component* owner, MessageLoop* loop = nullptr,
@@ -53,6 +58,7 @@ class VMurUdp : public VMurCommunicationComponent {
 
   ErrorEvent& OnError() { return on_error_; }
   ClientChangeEvent& OnClientChange() { return on_client_change_; }
+  DroppedEvent& OnDropped() { return on_dropped_; }
 
   // Plain stores: nothing restarts.
   int ServerPort() const { return server_port_; }
@@ -121,6 +127,7 @@ class VMurUdp : public VMurCommunicationComponent {
   void Activate();
   void Deactivate();
   void Poll(uint32_t the_time);
+  void TellDrops(uint32_t the_time);
   void HandleReadable();
   void HandleWritable();
   void Deliver(std::string_view data, uint32_t address, int port);
@@ -139,6 +146,10 @@ class VMurUdp : public VMurCommunicationComponent {
   VMurGeneralDistributor* distributor_ = nullptr;
   VMurDistributor* internal_;
   ErrorEvent on_error_;
+  DroppedEvent on_dropped_;
+  uint32_t drops_seen_ = 0;    // the socket's drop count when last looked at
+  uint64_t drops_untold_ = 0;  // dropped since the last report
+  uint32_t drops_told_at_ = 0;
   ClientChangeEvent on_client_change_;
   int server_port_ = -1;
 

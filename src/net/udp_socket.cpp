@@ -1,6 +1,7 @@
 #include "net/udp_socket.h"
 
 #include <arpa/inet.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -84,6 +85,14 @@ ErrnoResult<UdpDatagramInfo> UdpSocket::ReceiveFrom(std::span<char> buffer) {
   info.address = ntohl(remote.sin_addr.s_addr);
   info.port = ntohs(remote.sin_port);
   return {0, info};
+}
+
+uint32_t UdpSocket::DroppedCount() const {
+  if (fd_ < 0) return 0;
+  uint32_t memory[SK_MEMINFO_VARS] = {};
+  socklen_t length = sizeof memory;
+  if (getsockopt(fd_, SOL_SOCKET, SO_MEMINFO, memory, &length) != 0) return 0;
+  return length > SK_MEMINFO_DROPS * sizeof(uint32_t) ? memory[SK_MEMINFO_DROPS] : 0;
 }
 
 std::string AddressToText(uint32_t address) {

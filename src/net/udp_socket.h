@@ -44,6 +44,9 @@ class UdpSocket {
   // Receives one datagram into `buffer` (make it kMaxUdpPayload bytes, or a datagram may be
   // cut); EWOULDBLOCK when none is waiting.
   ErrnoResult<UdpDatagramInfo> ReceiveFrom(std::span<char> buffer);
+  // Datagrams the system dropped since the socket was opened because its receive buffer was
+  // full (wraps at 2^32); 0 while closed.
+  uint32_t DroppedCount() const;
 
  private:
   int fd_ = -1;

@@ -1,5 +1,7 @@
 #include "terminal/logger.h"
 
+#include <errno.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -127,7 +129,17 @@ void VMurLogger::Close() {
 void VMurLogger::Write(std::string_view bytes) {
   // The stream itself continues after a partial write with the bytes not yet written, so a
   // piece is never duplicated; an error closes the file and the next piece reopens one.
-  if (file_->Write(bytes) < 0) Close();
+  if (file_->Write(bytes) >= 0) {
+    // Gathered bytes reach the file at the turn's end: the failure is over once some did.
+    if (write_failing_ && file_->BytesWritten() > 0) write_failing_ = false;
+    return;
+  }
+  const int error = errno;
+  const std::string name = file_->FileName();
+  Close();
+  if (write_failing_) return;
+  write_failing_ = true;
+  if (on_write_failed_) on_write_failed_(name, error);
 }
 
 // Line breaks alone, after a piece of the same line that ended with some: CR and LF read apart.

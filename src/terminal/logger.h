@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,12 @@ class VMurLogger : public Component {
 
   void SetClock(LocalClock clock) { clock_ = std::move(clock); }
 
+  // Told the file's name and the errno when writing the log starts failing (a full disk, the
+  // file-size limit); told again only after some later write reached the file. Logging goes on:
+  // each later piece reopens the file.
+  using WriteFailedEvent = std::function<void(const std::string& file_name, int error)>;
+  void SetOnWriteFailed(WriteFailedEvent handler) { on_write_failed_ = std::move(handler); }
+
  private:
   // What a line break is owed before the next text.
   enum PendingBreak : uint8_t { kMidLine, kBreakOwed, kLineStart };
@@ -80,6 +87,8 @@ class VMurLogger : public Component {
   VMurTerminal_LineType prev_line_type_ = VMurTerminal_lt_NoType;
   PendingBreak pending_break_ = kBreakOwed;
   std::string piece_buffer_;  // reused, so that a line costs no allocation
+  WriteFailedEvent on_write_failed_;
+  bool write_failing_ = false;  // the failure was told and no write has succeeded since
 };
 
 }  // namespace kestrova

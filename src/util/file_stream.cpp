@@ -140,6 +140,7 @@ int64_t TMurFileStream::Write(const void* buffer, int64_t count) {
   if (write_error_ == 0 && gathered_.empty() && !(gathers_ && HasMainLoop())) {
     // Nothing to gather for: straight to the system, without a copy.
     if (!WriteAll(fd_, bytes, count)) return -1;
+    bytes_written_ += count;
     return count;
   }
   if (write_error_ == 0) {
@@ -173,8 +174,9 @@ void TMurFileStream::FlushGathered() {
   if (gathered_.empty()) return;
   if (!WriteAll(fd_, gathered_.data(), static_cast<int64_t>(gathered_.size()))) {
     write_error_ = errno;
-  } else if (sync_key_ >= 0) {
-    BackgroundDataSync::Instance().NoteWritten(sync_key_);
+  } else {
+    bytes_written_ += static_cast<int64_t>(gathered_.size());
+    if (sync_key_ >= 0) BackgroundDataSync::Instance().NoteWritten(sync_key_);
   }
   gathered_.clear();
 }

@@ -80,6 +80,8 @@ class TMurFileStream {
 
   const std::string& FileName() const { return file_name_; }
   int Handle() const { return fd_; }
+  // Bytes this stream has handed to the system whole; gathered bytes count once written.
+  int64_t BytesWritten() const { return bytes_written_; }
 
  private:
   // Has the gathered bytes written when the main loop's callback now running returns.
@@ -96,6 +98,7 @@ class TMurFileStream {
   std::string gathered_;  // bytes not yet written, as every Write passes through here
   bool waiting_ = false;  // among the streams the posted task flushes
   int write_error_ = 0;   // the errno of a failed write not yet reported
+  int64_t bytes_written_ = 0;
 };
 
 }  // namespace kestrova

@@ -1,8 +1,9 @@
 // Datagrams arriving at the UDP component from real loopback peers: boundaries, peers, the
-// main channel, large datagrams and bursts.
+// main channel, large datagrams and bursts, datagrams the system had to drop.
 #include <string>
 #include <vector>
 
+#include "distribution/top_distributor.h"
 #include "net/mur_udp.h"
 #include "net/udp_test_support.h"
 #include "support/udp_peer.h"
@@ -169,6 +170,33 @@ TEST_F(UdpTest, EmptyDatagramStillNamesItsPeer) {
   ASSERT_TRUE(WaitForData(1));
   EXPECT_EQ(Events(UdpEvent::kData).front().text, "");
   EXPECT_EQ(udp_->PeerCount(), 1);
+}
+
+TEST_F(UdpTest, DatagramsTheFullReceiveBufferDroppedAreCountedAndToldOnce) {
+  VMurTopDistributor top(nullptr);  // its timer drives the reports
+  top.SetAutomaticCreate(false);
+  udp_->SetDistributor(&top);
+  StartOnFreePort();
+  std::vector<uint64_t> told;
+  udp_->OnDropped() = [&](VMurUdp*, uint64_t count) { told.push_back(count); };
+  UdpPeer peer;
+  // The loop does not run while these go out: the socket's buffer fills and the system drops
+  // the rest, counting them.
+  constexpr int kCount = 20000;
+  const std::string payload(1000, 'd');
+  for (int i = 0; i < kCount; ++i) ASSERT_TRUE(peer.SendTo(udp_->LocalPort(), payload));
+  size_t received = 0;
+  for (;;) {  // until the socket is drained
+    loop_.RunUntil([] { return false; }, std::chrono::milliseconds(200));
+    if (Events(UdpEvent::kData).size() == received) break;
+    received = Events(UdpEvent::kData).size();
+  }
+  top.TimerTick();
+  top.TimerTick();
+  udp_->SetDistributor(nullptr);
+
+  ASSERT_EQ(told.size(), 1u) << received << " datagrams arrived";
+  EXPECT_EQ(told[0] + received, static_cast<uint64_t>(kCount));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "support/child_process.h"
 #include "support/poll_main_loop.h"
@@ -372,6 +374,45 @@ TEST_F(LoggerTest, ShortWriteIsNotRepeatedAndTheNextPieceReopens) {
   logger->logData(VMurTerminal_ltInLine, "next", false);
   logger.reset();
   EXPECT_EQ(ReadFile(dir_ / "a.log"), "0123456789AB\r\nnext\r\n");
+}
+
+TEST_F(LoggerTest, AFailureSpellIsToldOnceAndAgainOnlyAfterAWriteGotThrough) {
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit original{};
+  getrlimit(RLIMIT_FSIZE, &original);
+  PollMainLoop main;
+  auto logger = MakeLogger(dir_ / "a.log", vslnfExact, 0);
+  std::vector<int> told;
+  logger->SetOnWriteFailed([&](const std::string& name, int error) {
+    EXPECT_TRUE(name.ends_with("a.log")) << name;
+    told.push_back(error);
+  });
+  const auto log_turns = [&](int turns) {
+    for (int i = 0; i < turns; ++i) {
+      logger->logData(VMurTerminal_ltInLine, "piece " + std::to_string(i), false);
+      logger->logData(VMurTerminal_lt_NoType, "", false);
+      main.loop.RunPending();
+    }
+  };
+  rlimit limited = original;
+  limited.rlim_cur = 4;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  log_turns(20);
+  const std::vector<int> told_while_full = told;
+  limited.rlim_cur = 1 << 20;  // room again
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  log_turns(3);
+  const std::string after_room = ReadFile(dir_ / "a.log");
+  const std::vector<int> told_after_room = told;
+  limited.rlim_cur = after_room.size();  // full once more
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  log_turns(5);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
+
+  EXPECT_EQ(told_while_full, std::vector<int>{EFBIG});
+  EXPECT_EQ(told_after_room, std::vector<int>{EFBIG});
+  EXPECT_NE(after_room.find("piece 2\r\n"), std::string::npos) << after_room;
+  EXPECT_EQ(told, (std::vector<int>{EFBIG, EFBIG}));
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+#include <cstdio>
+#include <cstring>
 
 #include "monitor/entry_values.h"
 #include "monitor/send_encoding.h"
@@ -123,6 +126,15 @@ void TForm1::CreateComponents() {
   logger_ = new VMurLogger(&components_);
   logger_->SetName("Logger");
   logger_->SetNewFileStyle(vslnfExact);
+  logger_->SetOnWriteFailed([this](const std::string& file_name, int error) {
+    const std::string text =
+        "The log file " + file_name + " cannot be written (" + std::strerror(error) + ")";
+    // Not from inside the logger's write: the message is logged as well.
+    QTimer::singleShot(0, this, [this, text] {
+      ShowMessage(text);
+      std::fprintf(stderr, "kestrova: %s\n", text.c_str());
+    });
+  });
   display_ = std::make_unique<TrafficDisplay>(
       VMurTerminal1->Output(), [this](ChannelKey channel) { return RoleOf(channel); }, TickCount());
   CreatePorts();

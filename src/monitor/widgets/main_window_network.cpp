@@ -3,6 +3,8 @@
 #include "monitor/widgets/main_window.h"
 
 #include <QComboBox>
+#include <cstdio>
+#include <string>
 
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
@@ -38,6 +40,12 @@ void TForm1::CreateUdp() {
       });
   VMurUdp1->OnClientChange() = [this](VMurUdp*, VMurUdpClient* client, VMurItemOperation op) {
     ClientChange(false, client->AddressText(), op);
+  };
+  VMurUdp1->OnDropped() = [this](VMurUdp*, uint64_t count) {
+    const std::string text = "UDP: " + std::to_string(count) +
+                             " datagrams could not be taken (the receive buffer was full)";
+    ShowMessage(text);
+    std::fprintf(stderr, "kestrova: %s\n", text.c_str());
   };
   VMurUdp1->SetOnAdvancedStateChange(
       [this](VMurCommunicationComponent* sender, ChannelKey channel, TCommState state) {
