@@ -16,26 +16,25 @@ TMurCleverComm::TMurCleverComm(Component* owner) : VMurCommunicationComponent(ow
 
 TMurCleverComm::~TMurCleverComm() {
   kind_ = CleverCommKind::kNone;
-  // Unhooked first: a transport told to go away from inside its own handler lives on until that
-  // handler returns and must not reach this wrapper any more.
-  if (tcp_ != nullptr) {
-    VMurTcp* tcp = std::exchange(tcp_, nullptr);
-    tcp->SetOnReceiveData(nullptr);
-    tcp->SetOnStateChange(nullptr);
-    tcp->SetOnAdvancedReceiveData(nullptr);
-    tcp->SetOnAdvancedStateChange(nullptr);
-    tcp->Free2();
-  }
+  // Unhooked first: a transport that closes while it goes away must not reach listeners that
+  // may be gone already, and one told to go from inside its own handler lives on until that
+  // handler returns.
+  if (serial_ != nullptr) Unhook(*serial_);
+  if (tcp_ != nullptr) Unhook(*tcp_);
   if (cp2112_ != nullptr) {
-    VMurCommCP2112* bridge = std::exchange(cp2112_, nullptr);
-    bridge->RemoveFreeNotification(this);
-    bridge->SetOnReceiveData(nullptr);
-    bridge->SetOnStateChange(nullptr);
-    bridge->SetOnAdvancedReceiveData(nullptr);
-    bridge->SetOnAdvancedStateChange(nullptr);
-    bridge->WantFree();
+    cp2112_->RemoveFreeNotification(this);
+    Unhook(*cp2112_);
   }
+  if (tcp_ != nullptr) std::exchange(tcp_, nullptr)->Free2();
+  if (cp2112_ != nullptr) std::exchange(cp2112_, nullptr)->WantFree();
   delete std::exchange(serial_, nullptr);
+}
+
+void TMurCleverComm::Unhook(VMurCommunicationComponent& inner) {
+  inner.SetOnReceiveData(nullptr);
+  inner.SetOnStateChange(nullptr);
+  inner.SetOnAdvancedReceiveData(nullptr);
+  inner.SetOnAdvancedStateChange(nullptr);
 }
 
 template <typename Inner>

@@ -156,6 +156,7 @@ class TMurCleverComm : public VMurCommunicationComponent {
   void RelayAdvancedState(VMurCommunicationComponent* sender, ChannelKey channel, TCommState state);
   template <typename Inner>
   void Hook(Inner& inner);
+  static void Unhook(VMurCommunicationComponent& inner);
 
   template <typename Event>
   const Event& SerialEvent(Event& (TVSSComm32::*accessor)()) const {
