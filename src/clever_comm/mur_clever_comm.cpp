@@ -221,7 +221,7 @@ void TMurCleverComm::SetConfigAsString(const std::string& config) {
 std::string TMurCleverComm::GetConfigAsString() {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      last_config_ = cp2112_->GetConfigAsString();
+      if (cp2112_ != nullptr) last_config_ = cp2112_->GetConfigAsString();
       break;
     case CleverCommKind::kSerial:
       last_config_ = serial_->GetConfigAsString();
@@ -238,10 +238,12 @@ std::string TMurCleverComm::GetConfigAsString() {
   return last_config_;
 }
 
+// A bridge component freed by someone else is forgotten (it says so as it goes); until a name
+// picks a transport again, the bridge kind then serves nothing.
 bool TMurCleverComm::StartComm() {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      return cp2112_->StartComm();
+      return cp2112_ != nullptr && cp2112_->StartComm();
     case CleverCommKind::kSerial:
       return serial_->StartComm();
     case CleverCommKind::kTcpClient:
@@ -256,7 +258,7 @@ bool TMurCleverComm::StartComm() {
 void TMurCleverComm::StopComm() {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      cp2112_->StopComm();
+      if (cp2112_ != nullptr) cp2112_->StopComm();
       break;
     case CleverCommKind::kSerial:
       serial_->StopComm();
@@ -275,7 +277,7 @@ void TMurCleverComm::StopComm() {
 bool TMurCleverComm::Connected() {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      return cp2112_->Connected();
+      return cp2112_ != nullptr && cp2112_->Connected();
     case CleverCommKind::kSerial:
       return serial_->Connected();
     case CleverCommKind::kTcpClient:
@@ -290,7 +292,7 @@ bool TMurCleverComm::Connected() {
 TCommState TMurCleverComm::GetCommState() {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      return cp2112_->GetCommState();
+      return cp2112_ != nullptr ? cp2112_->GetCommState() : CommStateDisconnected;
     case CleverCommKind::kSerial:
       return serial_->GetCommState();
     case CleverCommKind::kTcpClient:
@@ -305,7 +307,7 @@ TCommState TMurCleverComm::GetCommState() {
 bool TMurCleverComm::WriteCommData(std::string_view data) {
   switch (kind_) {
     case CleverCommKind::kCP2112:
-      return cp2112_->WriteCommData(data);
+      return cp2112_ != nullptr && cp2112_->WriteCommData(data);
     case CleverCommKind::kSerial:
       return serial_->WriteCommData(data);
     case CleverCommKind::kTcpClient:

@@ -321,6 +321,59 @@ TEST_F(CleverCommTest, BridgeNamePicksTheBridgeWithItsDataAndDiagnostics) {
   EXPECT_TRUE(RunUntil([&] { return comm.Connected(); }));
 }
 
+TEST_F(CleverCommTest, ABridgeComponentFreedElsewhereIsForgotten) {
+  sim.AddDevice("A1", "Maker", "Bridge");
+  TMurCleverComm comm(nullptr);
+  comm.SetCommPort("A1");
+  ASSERT_TRUE(RunUntil([&] { return comm.Connected(); }));
+  comm.CP2112Component()->WantFree();
+  EXPECT_EQ(comm.CP2112Component(), nullptr);
+  EXPECT_EQ(comm.Kind(), CleverCommKind::kCP2112);
+  EXPECT_FALSE(comm.Connected());
+  EXPECT_FALSE(comm.StartComm());
+  EXPECT_FALSE(comm.WriteCommData("x"));
+  EXPECT_EQ(comm.GetCommState(), CommStateDisconnected);
+  comm.StopComm();
+  comm.SetCommPort("A1");
+  ASSERT_NE(comm.CP2112Component(), nullptr);
+  EXPECT_TRUE(RunUntil([&] { return comm.Connected(); }));
+}
+
+TEST_F(CleverCommTest, ASecondPeerOfTheServerIsNoCloseOfTheFirst) {
+  const int port = testing::FreePort();
+  TMurCleverComm comm(nullptr);
+  comm.SetTreatMainChannelAsNil(false);
+  Heard heard(comm);
+  comm.SetCommPort("tcp://" + std::to_string(port));
+  Fd first = testing::ConnectLoopback(port);
+  ASSERT_TRUE(RunUntil([&] { return comm.TcpComponent()->ClientCount() == 1; }));
+  Fd second = testing::ConnectLoopback(port);
+  ASSERT_TRUE(RunUntil([&] { return comm.TcpComponent()->ClientCount() == 2; }));
+  Settle();
+  for (const auto& [channel, state] : heard.advanced_states) {
+    if (channel == ChannelKey(comm.TcpComponent()->GetClient(0)) ||
+        channel == ChannelKey(comm.TcpComponent()->GetClient(1))) {
+      EXPECT_NE(state, CommStateDisconnected);
+    }
+    // Nothing arrives as nil: the main channel is the wrapper itself here.
+    EXPECT_FALSE(channel.IsNil());
+  }
+}
+
+TEST_F(CleverCommTest, MainChannelIsNamedAsTheWrapperNamesIt) {
+  testing::PtyPair pty;
+  TMurCleverComm comm(nullptr);
+  comm.SetTreatMainChannelAsNil(false);
+  Heard heard(comm);
+  comm.SetCommPort(pty.slave_path());
+  ASSERT_TRUE(comm.Connected());
+  pty.Write("m");
+  ASSERT_TRUE(RunUntil([&] { return heard.by_channel[ChannelKey(&comm)] == "m"; }));
+  EXPECT_EQ(heard.by_channel.count(ChannelKey()), 0u);
+  ASSERT_FALSE(heard.advanced_states.empty());
+  for (const auto& seen : heard.advanced_states) EXPECT_EQ(seen.first, ChannelKey(&comm));
+}
+
 TEST_F(CleverCommTest, DeleteChannelsForgetsTheMainAndDiagnosticChannels) {
   VMurTopDistributor distributor(nullptr);
   TMurCleverComm comm(nullptr);
