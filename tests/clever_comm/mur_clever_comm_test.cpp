@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct Heard {
   explicit Heard(TMurCleverComm& comm) {
     comm.SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view data) {
       data_senders.push_back(sender);
+      read_ticks.push_back(sender->ReadTick());
       received.append(data);
     });
     comm.SetOnAdvancedReceiveData(
@@ -50,6 +52,7 @@ struct Heard {
   std::string received;
   std::unordered_map<ChannelKey, std::string> by_channel;
   std::vector<Object*> data_senders, advanced_senders, state_senders;
+  std::vector<std::optional<uint32_t>> read_ticks;
   std::vector<TCommState> states;
   std::vector<std::pair<ChannelKey, TCommState>> advanced_states;
 };
@@ -81,6 +84,9 @@ TEST_F(CleverCommTest, SerialPortDataAndStatesComeFromTheWrapper) {
   EXPECT_EQ(heard.by_channel[ChannelKey()], std::string("ab\0c", 4));
   for (Object* sender : heard.data_senders) EXPECT_EQ(sender, &comm);
   for (Object* sender : heard.advanced_senders) EXPECT_EQ(sender, &comm);
+  // The time the reader took the bytes travels with them, and only while they are handled.
+  for (const std::optional<uint32_t>& tick : heard.read_ticks) EXPECT_TRUE(tick.has_value());
+  EXPECT_FALSE(comm.ReadTick().has_value());
 
   EXPECT_TRUE(comm.WriteCommData("xyz"));
   EXPECT_EQ(pty.Read(3, kLimit), "xyz");
