@@ -1,8 +1,10 @@
 // Which inner transport a port name picks for the port-name wrapper.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace kestrova {
 
