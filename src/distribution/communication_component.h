@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "distribution/comm_state.h"
 #include "util/channel_key.h"
@@ -78,6 +79,11 @@ class VMurCommunicationComponent : public Component {
   // Raise the events on the GUI thread. Data longer than one event can carry is split.
   void DoReceiveData(std::string_view data, std::optional<uint32_t> read_tick = std::nullopt);
   void DoStateChange(ChannelKey channel, TCommState state);
+  // For a wrapper that raises an inner transport's receive event as its own: the inner read
+  // tick holds while it does. Returns the tick it replaced.
+  std::optional<uint32_t> ExchangeReadTick(std::optional<uint32_t> tick) {
+    return std::exchange(read_tick_, tick);
+  }
 
  private:
   bool treat_main_channel_as_nil_ = true;

@@ -8,8 +8,11 @@ namespace kestrova {
 
 bool FillPortCombo(QComboBox* combo, const std::vector<std::string>& names,
                    const std::string& comm_port) {
+  return FillComboItems(combo, PortComboItems(names, comm_port));
+}
+
+bool FillComboItems(QComboBox* combo, const std::vector<std::string>& items) {
   const QString remembered = combo->currentText();
-  const std::vector<std::string> items = PortComboItems(names, comm_port);
   if (combo->count() == static_cast<int>(items.size())) {
     for (int i = 0; i < combo->count(); ++i) {
       const QString item = QString::fromStdString(items[i]);

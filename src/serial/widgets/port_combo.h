@@ -14,6 +14,10 @@ namespace kestrova {
 bool FillPortCombo(QComboBox* combo, const std::vector<std::string>& names,
                    const std::string& comm_port);
 
+// The same with items already in their order: only the items that differ change when the
+// count is the same, and the combo's text is kept as above.
+bool FillComboItems(QComboBox* combo, const std::vector<std::string>& items);
+
 // The same with the serial ports of this machine.
 bool FillPortCombo(QComboBox* combo, const std::string& comm_port);
 
