@@ -128,7 +128,8 @@ int TReadThread::HandleCommEvent(uint32_t events) {
   }
   // Some drivers fill the status word's upper half with garbage: drop such an event.
   if (modem_status > 0xFFFF) return 0;
-  outbox_.push_back({PWM_CommEvent, events, static_cast<intptr_t>((errors << 16) | modem_status)});
+  outbox_.push_back(
+      {PWM_CommEvent, events, static_cast<intptr_t>((errors << 16) | modem_status), nullptr});
   return 0;
 }
 
