@@ -151,7 +151,9 @@ TEST_F(CommReconnectTest, PortOpensAgainWhenItsLinkReturnsAndDataFlows) {
   EXPECT_EQ(lost, 1);
   EXPECT_EQ(counting_.timers, 0) << "waiting holds no timer";
   EXPECT_EQ(counting_.watches, 1) << "only the watch on the device's folder";
+#ifndef __SANITIZE_THREAD__  // ThreadSanitizer starts a thread of its own at some point
   EXPECT_EQ(ThreadCount(), threads_idle) << "no worker thread stays behind while waiting";
+#endif
 
   ASSERT_TRUE(pair.Start(kLimit));
   EXPECT_TRUE(loop_.RunUntil([&] { return comm.Connected(); }, kBackWithin))
