@@ -6,20 +6,11 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "platform/poll_message_loop.h"
+#include "fuzz_main_loop.h"
 #include "serial/comm_errors.h"
 #include "serial/vss_comm32.h"
 
 namespace {
-
-kestrova::PollMessageLoop& Loop() {
-  static kestrova::PollMessageLoop* loop = [] {
-    auto* made = new kestrova::PollMessageLoop;
-    kestrova::SetMainLoop(made);
-    return made;
-  }();
-  return *loop;
-}
 
 // A closed component that must never try to open a device.
 std::unique_ptr<kestrova::TVSSComm32> ClosedComm() {
@@ -35,7 +26,7 @@ std::unique_ptr<kestrova::TVSSComm32> ClosedComm() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Loop();
+  kestrova::fuzzing::MainLoop();
   const std::string text(reinterpret_cast<const char*>(data), size);
   {
     auto comm = ClosedComm();
@@ -63,6 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!comm->Connected());
   }
   // The components' posted state reports are dropped with them; clear the loop's queue.
-  Loop().RunPending();
+  kestrova::fuzzing::MainLoop().RunPending();
   return 0;
 }

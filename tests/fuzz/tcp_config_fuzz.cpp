@@ -7,20 +7,11 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "fuzz_main_loop.h"
 #include "net/mur_tcp.h"
 #include "net/tcp_config.h"
-#include "platform/poll_message_loop.h"
 
 namespace {
-
-kestrova::PollMessageLoop& Loop() {
-  static kestrova::PollMessageLoop* loop = [] {
-    auto* made = new kestrova::PollMessageLoop;
-    kestrova::SetMainLoop(made);
-    return made;
-  }();
-  return *loop;
-}
 
 void CheckSameSettings(kestrova::VMurTcp& read, kestrova::VMurTcp& reread) {
   FUZZ_CHECK(reread.ClientHost() == read.ClientHost());
@@ -36,7 +27,7 @@ void CheckSameSettings(kestrova::VMurTcp& read, kestrova::VMurTcp& reread) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Loop();
+  kestrova::fuzzing::MainLoop();
   const std::string text(reinterpret_cast<const char*>(data), size);
   {
     kestrova::VMurTcp read(nullptr);
@@ -48,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(kestrova::TcpConfigString(reread) == written);
     FUZZ_CHECK(!read.ServerActive() && !reread.ServerActive());
   }
-  Loop().RunPending();
+  kestrova::fuzzing::MainLoop().RunPending();
   return 0;
 }
