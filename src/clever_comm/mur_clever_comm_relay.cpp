@@ -12,12 +12,7 @@ void TMurCleverComm::RelayReceive(VMurCommunicationComponent* sender, std::strin
   const std::optional<uint32_t> read_tick = sender != nullptr ? sender->ReadTick() : std::nullopt;
   if (IsInner(sender)) sender = this;
   // The distributor takes the time of the bytes from the sender it is given: the wrapper.
-  const std::optional<uint32_t> outer = ExchangeReadTick(read_tick);
-  struct Restore {
-    TMurCleverComm* comm;
-    std::optional<uint32_t> tick;
-    ~Restore() { comm->ExchangeReadTick(tick); }
-  } restore{this, outer};
+  const ReadTickScope scope(*this, read_tick);
   handler(sender, data);
 }
 
@@ -32,12 +27,7 @@ void TMurCleverComm::RelayAdvancedReceive(VMurCommunicationComponent* sender, Ch
   // names it.
   if (channel.IsNil() || IsInner(channel.AsObject())) channel = MainChannel();
   if (channel != MainChannel() && !multi_channel) return;
-  const std::optional<uint32_t> outer = ExchangeReadTick(read_tick);
-  struct Restore {
-    TMurCleverComm* comm;
-    std::optional<uint32_t> tick;
-    ~Restore() { comm->ExchangeReadTick(tick); }
-  } restore{this, outer};
+  const ReadTickScope scope(*this, read_tick);
   handler(sender, channel, data);
 }
 

@@ -1,7 +1,6 @@
 #include "distribution/communication_component.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace kestrova {
 
@@ -26,12 +25,7 @@ bool VMurCommunicationComponent::ShowSettingsDialog() { return true; }
 
 void VMurCommunicationComponent::DoReceiveData(std::string_view data,
                                                std::optional<uint32_t> read_tick) {
-  const std::optional<uint32_t> outer = std::exchange(read_tick_, read_tick);
-  struct Restore {
-    std::optional<uint32_t>& tick;
-    std::optional<uint32_t> value;
-    ~Restore() { tick = value; }
-  } restore{read_tick_, outer};
+  const ReadTickScope scope(*this, read_tick);
   while (!data.empty()) {
     const std::string_view piece = data.substr(0, kMaxEventBytes);
     data.remove_prefix(piece.size());

@@ -79,11 +79,20 @@ class VMurCommunicationComponent : public Component {
   // Raise the events on the GUI thread. Data longer than one event can carry is split.
   void DoReceiveData(std::string_view data, std::optional<uint32_t> read_tick = std::nullopt);
   void DoStateChange(ChannelKey channel, TCommState state);
-  // For a wrapper that raises an inner transport's receive event as its own: the inner read
-  // tick holds while it does. Returns the tick it replaced.
-  std::optional<uint32_t> ExchangeReadTick(std::optional<uint32_t> tick) {
-    return std::exchange(read_tick_, tick);
-  }
+  // Holds `tick` as ReadTick() while a receive event is raised (a wrapper raising an inner
+  // transport's event as its own passes the inner one's on), and gives the old one back after.
+  class ReadTickScope {
+   public:
+    ReadTickScope(VMurCommunicationComponent& component, std::optional<uint32_t> tick)
+        : component_(component), outer_(std::exchange(component.read_tick_, tick)) {}
+    ~ReadTickScope() { component_.read_tick_ = outer_; }
+    ReadTickScope(const ReadTickScope&) = delete;
+    ReadTickScope& operator=(const ReadTickScope&) = delete;
+
+   private:
+    VMurCommunicationComponent& component_;
+    const std::optional<uint32_t> outer_;
+  };
 
  private:
   bool treat_main_channel_as_nil_ = true;
