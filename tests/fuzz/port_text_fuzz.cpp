@@ -9,22 +9,22 @@
 
 namespace {
 
-void Check(const kestrova::PortSpecification& spec, bool typed) {
+void Check(const kestrova::PortSpecification& named, bool typed) {
   using kestrova::ChannelMode;
-  switch (spec.mode) {
+  switch (named.mode) {
     case ChannelMode::kTcpServer:
     case ChannelMode::kUdpServer:
       // -1: no port ("TCP" and ":" with something that is not a port number).
-      FUZZ_CHECK(spec.server_port >= -1);
-      if (typed) FUZZ_CHECK(spec.server_port <= 65535);
-      FUZZ_CHECK(spec.host.empty());
+      FUZZ_CHECK(named.server_port >= -1);
+      if (typed) FUZZ_CHECK(named.server_port <= 65535);
+      FUZZ_CHECK(named.host.empty());
       break;
     case ChannelMode::kTcpClient:
     case ChannelMode::kUdpClient:
-      if (typed) FUZZ_CHECK(!spec.host.empty());
+      if (typed) FUZZ_CHECK(!named.host.empty());
       break;
     default:
-      FUZZ_CHECK(spec.server_port == -1 && spec.host.empty());
+      FUZZ_CHECK(named.server_port == -1 && named.host.empty());
   }
 }
 
