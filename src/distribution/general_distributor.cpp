@@ -171,6 +171,7 @@ bool VMurGeneralDistributor::CallbackException(int id, const Exception& e) {
 }
 
 void VMurGeneralDistributor::ArmTimeout(uint32_t interval_ms) {
+  WakeTimer();
   timeout_armed_ = true;
   timeout_start_ = current_time_;
   timeout_interval_ = interval_ms;
@@ -178,9 +179,31 @@ void VMurGeneralDistributor::ArmTimeout(uint32_t interval_ms) {
 
 int VMurGeneralDistributor::RegisterCallback(std::function<void()> handler, uint32_t interval_ms,
                                              bool repeat) {
+  WakeTimer();
   const int id = next_callback_id_++;
   callbacks_.push_back({id, std::move(handler), interval_ms, repeat, current_time_});
   return id;
+}
+
+void VMurGeneralDistributor::AttachChild(VMurGeneralDistributor* child) {
+  children_.push_back(child);
+  WakeTimer();
+}
+
+bool VMurGeneralDistributor::WantsTicks() const {
+  if (on_timer_poll_ && !(on_timer_poll_idle_ && on_timer_poll_idle_())) return true;
+  if (timeout_armed_ || !callbacks_.empty()) return true;
+  return std::any_of(children_.begin(), children_.end(),
+                     [](const VMurGeneralDistributor* child) { return child->WantsTicks(); });
+}
+
+void VMurGeneralDistributor::WakeTimer() {
+  if (VMurTopDistributor* top = TopDistributor()) top->ResumeTimer();
+}
+
+void VMurGeneralDistributor::SetChainTime(uint32_t the_time) {
+  current_time_ = the_time;
+  for (VMurGeneralDistributor* child : children_) child->SetChainTime(the_time);
 }
 
 void VMurGeneralDistributor::UnregisterCallback(int id) {

@@ -30,6 +30,14 @@ class VMurGeneralDistributor : public Component {
 
   // Events. The Recv/Send pairs are the two directions of one handler slot.
   TimeEvent& OnTimerPoll() { return on_timer_poll_; }
+  // True while OnTimerPoll has nothing to do until WakeTimer is called. Without it, a
+  // distributor with an OnTimerPoll wants every tick.
+  std::function<bool()>& OnTimerPollIdle() { return on_timer_poll_idle_; }
+  // The top's timer rests while a tick could do nothing: no bytes wait in the main channel's
+  // buffers and no distributor of the chain has a busy OnTimerPoll, an armed timeout or a
+  // callback. The chain's own changes wake it; call this when something else gives an
+  // OnTimerPoll that said it was idle work to do.
+  void WakeTimer();
   TimeEvent& OnTimeout() { return on_timeout_; }
   TimeEvent& OnComRecvDecode() { return data_[kReceive].Decode; }
   PollEvent& OnComRecvPoll() { return data_[kReceive].Poll; }
@@ -112,7 +120,7 @@ class VMurGeneralDistributor : public Component {
   void ResetChannels();
   void MoveLastChannelTo(int channel);
 
-  void AttachChild(VMurGeneralDistributor* child) { children_.push_back(child); }
+  void AttachChild(VMurGeneralDistributor* child);
   void DetachChild(VMurGeneralDistributor* child);
   bool IsAncestorOf(const VMurGeneralDistributor* other) const;
 
@@ -131,6 +139,9 @@ class VMurGeneralDistributor : public Component {
   // The periodic passes of a timer tick, children first.
   class CallbackScope;
   bool EnterPass();
+  // Whether a tick could do anything here or below.
+  bool WantsTicks() const;
+  void SetChainTime(uint32_t the_time);
   void TimerPollPass(uint32_t& the_time);
   void TimeoutPass(uint32_t& the_time);
   void CallbackPass(uint32_t& the_time);
@@ -150,6 +161,7 @@ class VMurGeneralDistributor : public Component {
 
   bool global_enabled_ = true;
   TimeEvent on_timer_poll_;
+  std::function<bool()> on_timer_poll_idle_;
   TimeEvent on_timeout_;
   AdvancedComDecodeEvent on_advanced_com_decode_;
   ConfigLinePollEvent on_config_line_poll_;

@@ -70,11 +70,13 @@ void VMurTopDistributor::SetTimer(class Timer* timer) {
       delete old;
     } else {
       old->SetOnTimer(nullptr);
+      old->SetResting(false);
     }
   }
   timer_ = timer;
   if (timer_ != nullptr) {
     timer_->FreeNotification(this);
+    timer_->SetResting(false);
     timer_->SetOnTimer([this](Object*) { TimerTick(); });
   }
 }
@@ -201,6 +203,7 @@ void VMurTopDistributor::ComReceive(VMurCommunicationComponent* sender, ChannelK
                                     std::string_view data) {
   if (destroying_ || !com_handler_enabled_) return;
   const int k = ChannelIndex(channel);
+  if (k == 0) ResumeTimer();
   buffers_[2 * k]->Data.Append(data);
   uint32_t the_time = (sender != nullptr ? sender->ReadTick() : std::nullopt).value_or(TickCount());
   SetCurrentTime(the_time);
@@ -227,8 +230,27 @@ void VMurTopDistributor::SendToChannel(ChannelKey channel, uint32_t& the_time,
 }
 
 void VMurTopDistributor::AppendAndProcess(int index, uint32_t& the_time, std::string_view data) {
+  if (index < 2) ResumeTimer();
   buffers_[index]->Data.Append(data);
   ProcessBuffer(index, the_time);
+}
+
+void VMurTopDistributor::SetTimerEnabled(bool value) {
+  timer_enabled_ = value;
+  if (value) ResumeTimer();
+}
+
+void VMurTopDistributor::ResumeTimer() {
+  if (timer_ == nullptr || !timer_->Resting()) return;
+  // The ticks that were left out would have kept the chain's times fresh.
+  SetChainTime(TickCount());
+  timer_->SetResting(false);
+}
+
+void VMurTopDistributor::RestTimerIfIdle() {
+  if (timer_ == nullptr) return;
+  const bool bytes_wait = !buffers_[0]->Data.empty() || !buffers_[1]->Data.empty();
+  timer_->SetResting(!(timer_enabled_ && bytes_wait) && !WantsTicks());
 }
 
 void VMurTopDistributor::TimerTick() {
@@ -257,6 +279,7 @@ void VMurTopDistributor::TimerTick() {
     stage = kCbTickCallbacks;
     CallbackPass(the_time);
     stage = kCbTickEnd;
+    RestTimerIfIdle();
   } catch (const Exception& e) {
     if (!CallbackException(stage, e)) throw;
   }

@@ -34,7 +34,7 @@ class VMurTopDistributor : public VMurGeneralDistributor {
   VMurCommunicationComponent* ComHandler() const { return com_handler_; }
   void SetComHandler(VMurCommunicationComponent* handler);
   bool TimerEnabled() const { return timer_enabled_; }
-  void SetTimerEnabled(bool value) { timer_enabled_ = value; }
+  void SetTimerEnabled(bool value);
   bool ComHandlerEnabled() const { return com_handler_enabled_; }
   void SetComHandlerEnabled(bool value) { com_handler_enabled_ = value; }
   bool DoTimerAfterData() const { return do_timer_after_data_; }
@@ -105,6 +105,8 @@ class VMurTopDistributor : public VMurGeneralDistributor {
                 bool& processed, size_t stack_entry, VMurGeneralDistributor*& next);
   void TrimTransferred(VMurDistributor_TopDataRecord& record);
   void RemoveClosedChannels();
+  void RestTimerIfIdle();
+  void ResumeTimer();
   void RemoveChannel(int channel);
 
   bool automatic_create_ = true;

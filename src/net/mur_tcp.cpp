@@ -68,6 +68,11 @@ VMurTcp::VMurTcp(Component* owner, MessageLoop* loop)
   internal_->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
     Poll(the_time);
   };
+  // With no link wanted and no connection left, a poll has nothing to read, write or retry.
+  internal_->OnTimerPollIdle() = [this] {
+    return !client_wanted_ && !server_wanted_ && !free_pending_ &&
+           server_socket_->Socket()->ActiveConnections() == 0;
+  };
 }
 
 VMurTcp::~VMurTcp() {
@@ -176,6 +181,7 @@ void VMurTcp::Free2() {
     return;
   }
   free_pending_ = true;
+  internal_->WakeTimer();  // the poll finishes the job
 }
 
 // Destruction from the loop once the handlers on the stack (and the socket layer's frames

@@ -51,6 +51,7 @@ void VMurTcp::Poll(uint32_t the_time) {
 // --- Server and client ---------------------------------------------------------------------
 
 bool VMurTcp::StartServer() {
+  internal_->WakeTimer();  // polls read, write and retry the listener
   StopServer();
   try {
     server_socket_->SetAddress(server_local_address_);
@@ -120,6 +121,7 @@ void VMurTcp::StopServer() {
 }
 
 bool VMurTcp::StartClient() {
+  internal_->WakeTimer();  // polls read, write and reconnect the client
   std::string survivors;
   if (clients_[0] != nullptr && clients_[0]->Socket() != nullptr &&
       !clients_[0]->Socket()->Connected()) {

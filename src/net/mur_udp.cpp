@@ -48,6 +48,10 @@ VMurUdp::VMurUdp(Component* owner, MessageLoop* loop, const SocketFactory& socke
   internal_->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
     Poll(the_time);
   };
+  // Polls count drops on an open socket and retry a server that could not bind.
+  internal_->OnTimerPollIdle() = [this] {
+    return !Active() && !(server_wanted_ && server_port_ >= 0);
+  };
 }
 
 VMurUdp::~VMurUdp() {
@@ -193,6 +197,7 @@ VMurUdpClient* VMurUdp::GetPeer(int index) const {
 }
 
 void VMurUdp::Activate() {
+  internal_->WakeTimer();
   last_start_ = TickCount();
   if (state_ == CommStateConnected || Active()) Deactivate();
   int port = server_port_;

@@ -20,6 +20,12 @@ void Timer::SetEnabled(bool enabled) {
   Update();
 }
 
+void Timer::SetResting(bool resting) {
+  if (resting == resting_) return;
+  resting_ = resting;
+  Update();
+}
+
 void Timer::SetOnTimer(TimerEvent handler) {
   on_timer_ = std::move(handler);
   Update();
@@ -33,7 +39,7 @@ void Timer::Loaded() {
 // Restarting on every change also restarts the interval, as users of a timer expect.
 void Timer::Update() {
   running_.reset();
-  if (Loading() || !enabled_ || interval_ms_ == 0 || !on_timer_) return;
+  if (Loading() || !enabled_ || resting_ || interval_ms_ == 0 || !on_timer_) return;
   MessageLoop& loop = loop_ != nullptr ? *loop_ : MainLoop();
   running_ = loop.StartTimer(std::chrono::milliseconds(interval_ms_), [this] { Fire(); });
 }

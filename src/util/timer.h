@@ -21,6 +21,10 @@ class Timer : public Component {
   void SetInterval(uint32_t interval_ms);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
+  // Set by the timer's user while it knows a tick would do nothing, so an idle program is not
+  // woken for it; not a setting like Enabled. Clearing it starts a fresh interval.
+  bool Resting() const { return resting_; }
+  void SetResting(bool resting);
   const TimerEvent& OnTimer() const { return on_timer_; }
   void SetOnTimer(TimerEvent handler);
 
@@ -33,6 +37,7 @@ class Timer : public Component {
   MessageLoop* loop_;
   uint32_t interval_ms_ = 1000;
   bool enabled_ = true;
+  bool resting_ = false;
   TimerEvent on_timer_;
   LoopHandle running_;
 };

@@ -1,6 +1,7 @@
 // The periodic passes a timer tick drives through the chain.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "distribution/top_distributor.h"
 #include "platform/poll_message_loop.h"
 #include "platform/tick.h"
+#include "util/timer.h"
 
 namespace kestrova {
 namespace {
@@ -164,6 +166,72 @@ TEST_F(TimerPasses, ExceptionsEscapingAStageCarryTheStageId) {
   EXPECT_EQ(ids, (std::vector<int>{4, 102}));
   EXPECT_FALSE(top.Buffer(0).Busy);
   top.DeleteChannel(nullptr);
+}
+
+// An idle program is not woken 50 times a second: the timer rests while a tick could do
+// nothing, and whatever could give a tick work wakes it with the chain's times brought up to date.
+TEST_F(TimerPasses, TheTimerRestsOnlyWhileATickCouldDoNothing) {
+  PollMessageLoop loop;
+  Timer timer(nullptr, &loop);
+  timer.SetInterval(20);
+  top.SetTimer(&timer);
+  bool poll_idle = true;
+  top.OnTimerPoll() = Log("poll");
+  top.OnTimerPollIdle() = [&] { return poll_idle; };
+  top.SetDoTimerAfterData(false);
+  VMurDistributor newcomer{nullptr};
+  newcomer.OnTimerPoll() = Log("newcomer");
+
+  struct Case {
+    const char* what;
+    std::function<void()> give_work, take_work;
+  };
+  const Case cases[] = {
+      {"a timeout", [&] { member.ArmTimeout(100); }, [&] { now += 101; }},
+      {"a callback", [&] { member.RegisterCallback([] {}, 50, false); }, [&] { now += 51; }},
+      {"a member with a poll", [&] { newcomer.SetDistributor(&below); },
+       [&] { newcomer.SetDistributor(nullptr); }},
+      {"a busy poll",
+       [&] {
+         poll_idle = false;
+         top.WakeTimer();
+       },
+       [&] { poll_idle = true; }},
+      {"bytes waiting on the main channel", [&] { top.ComReceive(nullptr, nullptr, "x"); },
+       [&] { top.DeleteChannel(nullptr); }},
+      {"the ticks enabled again",
+       [&] {
+         top.SetTimerEnabled(false);
+         top.ComReceive(nullptr, nullptr, "x");
+         top.TimerTick();
+         EXPECT_TRUE(timer.Resting());
+         top.SetTimerEnabled(true);
+       },
+       [&] { top.DeleteChannel(nullptr); }},
+  };
+  top.TimerTick();
+  ASSERT_TRUE(timer.Resting());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    now += 5000;  // a long rest
+    c.give_work();
+    EXPECT_FALSE(timer.Resting());
+    EXPECT_EQ(member.CurrentTime(), now);
+    now += 20;
+    top.TimerTick();
+    EXPECT_FALSE(timer.Resting());
+    c.take_work();
+    top.TimerTick();
+    EXPECT_TRUE(timer.Resting());
+  }
+  // Resting means no wake-ups at all, not only ticks that return early.
+  log.clear();
+  loop.RunFor(std::chrono::milliseconds(60));
+  EXPECT_TRUE(log.empty());
+  poll_idle = false;
+  top.WakeTimer();
+  EXPECT_TRUE(loop.RunUntil([&] { return !log.empty(); }, std::chrono::milliseconds(5000)));
+  top.SetTimer(nullptr);
 }
 
 TEST(AutomaticCreate, AnOwnTimerDrivesTheTicksOnlyWhenAskedFor) {

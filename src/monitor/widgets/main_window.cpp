@@ -110,6 +110,7 @@ void TForm1::CreateComponents() {
   VMurTopDistributor1->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
     VMurTopDistributor1TimerPoll(the_time);
   };
+  VMurTopDistributor1->OnTimerPollIdle() = [this] { return script_.Empty(); };
   VMurAppInfo1 = new VMurAppInfo(&components_);
   VMurAppInfo1->BeginLoading();
   VMurAppInfo1->SetName("VMurAppInfo1");

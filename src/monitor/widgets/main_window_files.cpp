@@ -82,6 +82,7 @@ void TForm1::LoadScript() {
   if (!script_.LoadFile(file.toStdString(), TickCount(), error)) {
     QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
   }
+  VMurTopDistributor1->WakeTimer();
 }
 
 }  // namespace kestrova
