@@ -73,6 +73,20 @@ class Kestrova:
             fields = f.read().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
 
+    def wakeups(self):
+        """Context switches of all the program's threads so far: {thread name: count}."""
+        counts = {}
+        for task in os.listdir("/proc/%d/task" % self.pid):
+            try:
+                with open("/proc/%d/task/%s/status" % (self.pid, task)) as f:
+                    status = dict(line.split(":", 1) for line in f if ":" in line)
+            except OSError:
+                continue  # the thread ended
+            name = "%s/%s" % (status["Name"].strip(), task)
+            counts[name] = sum(int(status[k]) for k in ("voluntary_ctxt_switches",
+                                                        "nonvoluntary_ctxt_switches"))
+        return counts
+
     def rss_kb(self):
         with open("/proc/%d/status" % self.pid) as f:
             for line in f:
