@@ -27,8 +27,8 @@ void TrafficDisplay::LogMessage(std::string_view text) {
   WriteLog(LogKind::kEndOfLine, "");
 }
 
-void TrafficDisplay::EndLine() {
-  WriteLog(LogKind::kEndOfLine, "");
+void TrafficDisplay::EndLine(bool in_log) {
+  if (in_log) WriteLog(LogKind::kEndOfLine, "");
   terminal_.EndLine();
 }
 
@@ -69,17 +69,15 @@ VMurTerminal_LineType TrafficDisplay::SentLineType(ChannelKey channel) const {
 void TrafficDisplay::ShowReceived(VMurGeneralDistributor& sender, ChannelKey channel,
                                   uint32_t the_time, std::string_view data, bool packet_ended) {
   EndLineAfterPause(the_time);
-  if (!data.empty()) {
-    const ChannelRole role = role_of_(channel);
-    if (options_.log_port1 && (role == ChannelRole::kPort1 || role == ChannelRole::kNil)) {
-      WriteLog(LogKind::kPort1, data);
-    }
-    if (options_.log_port2 && role == ChannelRole::kPort2) WriteLog(LogKind::kPort2, data);
-  }
+  const ChannelRole role = role_of_(channel);
+  const bool port1 = role == ChannelRole::kPort1 || role == ChannelRole::kNil;
+  const bool logged =
+      port1 ? options_.log_port1 : options_.log_port2 && role == ChannelRole::kPort2;
+  if (!data.empty() && logged) WriteLog(port1 ? LogKind::kPort1 : LogKind::kPort2, data);
   last_data_time_ = the_time;
   if (!options_.stop) terminal_.AddText(data, ReceivedLineType(channel));
   terminal_.HighlightLine(sender.GetFilterColor(VMurGeneralDistributor::kReceive, channel));
-  if (packet_ended) EndLine();
+  if (packet_ended) EndLine(logged);
 }
 
 void TrafficDisplay::ShowSent(ChannelKey channel, uint32_t the_time, std::string_view data,
@@ -88,7 +86,7 @@ void TrafficDisplay::ShowSent(ChannelKey channel, uint32_t the_time, std::string
   if (!data.empty() && options_.log_sent) WriteLog(LogKind::kSent, data);
   last_data_time_ = the_time;
   if (!options_.stop) terminal_.AddText(data, SentLineType(channel));
-  if (packet_ended) EndLine();
+  if (packet_ended) EndLine(options_.log_sent);
 }
 
 }  // namespace kestrova

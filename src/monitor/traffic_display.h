@@ -80,7 +80,10 @@ class TrafficDisplay {
   VMurTerminal_LineType SentLineType(ChannelKey channel) const;
 
  private:
-  void EndLine();
+  // Ends the view's line, and the log's when `in_log`. A packet's end reaches the log only when
+  // the packet went to the log: traffic left out of it (sent bytes, an unticked port) must not
+  // cut the lines of the traffic that is in it.
+  void EndLine(bool in_log = true);
 
   TerminalOutput& terminal_;
   RoleOf role_of_;
