@@ -21,7 +21,9 @@ int CreateEventFd(bool initially_set) {
 }  // namespace
 
 Event::Event(Mode mode, bool initially_set)
-    : mode_(mode), fd_(CreateEventFd(initially_set)), set_(initially_set) {}
+    : mode_(mode),
+      fd_(CreateEventFd(initially_set)),
+      set_(initially_set && mode == Mode::kManualReset) {}
 
 Event::~Event() { close(fd_); }
 
@@ -29,11 +31,11 @@ void Event::Set() {
   const uint64_t one = 1;
   // Fails only when the counter is near its maximum, and then the event is set anyway.
   [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
-  set_.store(true);
+  if (mode_ == Mode::kManualReset) set_.store(true);
 }
 
 void Event::Reset() {
-  set_.store(false);
+  if (mode_ == Mode::kManualReset) set_.store(false);
   TryTake();
 }
 

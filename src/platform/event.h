@@ -36,7 +36,8 @@ class Event {
 
   const Mode mode_;
   const int fd_;
-  // A manual-reset event's state as well, so that a zero-timeout check needs no system call.
+  // A manual-reset event's state as well, so that a zero-timeout check needs no system call;
+  // unused by an auto-reset event, whose state is the descriptor's alone.
   std::atomic<bool> set_;
 };
 

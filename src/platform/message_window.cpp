@@ -97,11 +97,16 @@ struct MessageWindow::State {
   }
 
   // Returns false when the window is closed and the entry was not queued.
-  bool Push(Queued entry) {
+  // Lets `add` append to the queue, unless the window is closed.
+  template <typename Add>
+  bool PushWith(Add add) {
     std::lock_guard lock(mutex);
     if (closed) return false;
-    queue.push_back(std::move(entry));
+    add(queue);
     return true;
+  }
+  bool Push(Queued entry) {
+    return PushWith([&entry](std::deque<Queued>& to) { to.push_back(std::move(entry)); });
   }
 
   const Handler handler;
@@ -148,15 +153,9 @@ void MessageWindow::Post(uint32_t id, uintptr_t wparam, intptr_t lparam,
 void MessageWindow::PostAll(std::vector<Message>& messages) {
   if (messages.empty()) return;
   const size_t count = messages.size();
-  bool queued = false;
-  {
-    std::lock_guard lock(state_->mutex);
-    if (!state_->closed) {
-      for (Message& message : messages)
-        state_->queue.push_back({std::move(message), false, nullptr});
-      queued = true;
-    }
-  }
+  const bool queued = state_->PushWith([&messages](std::deque<Queued>& to) {
+    for (Message& message : messages) to.push_back({std::move(message), false, nullptr});
+  });
   messages.clear();
   if (queued) ScheduleDispatch(count);
 }
