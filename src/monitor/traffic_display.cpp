@@ -32,11 +32,19 @@ void TrafficDisplay::EndLine(bool in_log) {
   terminal_.EndLine();
 }
 
+// A received block carries the time it was read and a sent one the time it went out, so a
+// block read just before a send may be handled just after it: that is no pause, and the last
+// data time does not go back for it.
 void TrafficDisplay::EndLineAfterPause(uint32_t the_time) {
   const int timeout = options_.packet_timeout_ms;
-  if (timeout > 0 && TimeElapsed(last_data_time_, static_cast<uint32_t>(timeout), the_time)) {
+  if (timeout > 0 && !TickBefore(the_time, last_data_time_) &&
+      TimeElapsed(last_data_time_, static_cast<uint32_t>(timeout), the_time)) {
     EndLine();
   }
+}
+
+void TrafficDisplay::NoteDataTime(uint32_t the_time) {
+  if (!TickBefore(the_time, last_data_time_)) last_data_time_ = the_time;
 }
 
 VMurTerminal_LineType TrafficDisplay::ReceivedLineType(ChannelKey channel) const {
@@ -74,7 +82,7 @@ void TrafficDisplay::ShowReceived(VMurGeneralDistributor& sender, ChannelKey cha
   const bool logged =
       port1 ? options_.log_port1 : options_.log_port2 && role == ChannelRole::kPort2;
   if (!data.empty() && logged) WriteLog(port1 ? LogKind::kPort1 : LogKind::kPort2, data);
-  last_data_time_ = the_time;
+  NoteDataTime(the_time);
   if (!options_.stop) terminal_.AddText(data, ReceivedLineType(channel));
   terminal_.HighlightLine(sender.GetFilterColor(VMurGeneralDistributor::kReceive, channel));
   if (packet_ended) EndLine(logged);
@@ -84,7 +92,7 @@ void TrafficDisplay::ShowSent(ChannelKey channel, uint32_t the_time, std::string
                               bool packet_ended) {
   EndLineAfterPause(the_time);
   if (!data.empty() && options_.log_sent) WriteLog(LogKind::kSent, data);
-  last_data_time_ = the_time;
+  NoteDataTime(the_time);
   if (!options_.stop) terminal_.AddText(data, SentLineType(channel));
   if (packet_ended) EndLine(options_.log_sent);
 }

@@ -84,6 +84,7 @@ class TrafficDisplay {
   // the packet went to the log: traffic left out of it (sent bytes, an unticked port) must not
   // cut the lines of the traffic that is in it.
   void EndLine(bool in_log = true);
+  void NoteDataTime(uint32_t the_time);
 
   TerminalOutput& terminal_;
   RoleOf role_of_;

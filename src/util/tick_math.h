@@ -14,6 +14,11 @@ constexpr bool TimeoutPassed(uint32_t start, uint32_t timeout, uint32_t now) {
   return TickDifference(now, start) > timeout;
 }
 
+// True when `tick` lies before `reference`, for ticks less than about 24.8 days apart.
+constexpr bool TickBefore(uint32_t tick, uint32_t reference) {
+  return static_cast<int32_t>(tick - reference) < 0;
+}
+
 // The distributor's elapsed test: true when strictly more than `interval` ms have passed from
 // `start` to `now`. A `now` before `start` counts as elapsed (the clock cannot have gone back),
 // unless the counter wrapped from the upper half to the lower half in between.

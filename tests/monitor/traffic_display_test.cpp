@@ -215,10 +215,19 @@ TEST_F(Display, PacketsLeftOutOfTheLogDoNotCutItsLines) {
   display.Options().log_sent = true;
   display.ShowSent(&port1, 220, "logged", true);
   display.ShowReceived(top, &port1, 230, "gh", true);
+  // A block read at 295, before a send at 300, is handled after it: no pause, and none either
+  // before the next block.
+  display.Options().log_sent = false;
+  display.ShowReceived(top, &port1, 290, "ij", false);
+  display.ShowSent(&port1, 300, "k", false);
+  display.ShowReceived(top, &port1, 295, "lm", false);
+  display.ShowReceived(top, &port1, 390, "no", true);
   logger.Close();
-  EXPECT_EQ(Slurp(dir.path() + "/log.txt"), "00001 abcd\r\n00002\r\nef\r\nlogged\r\ngh\r\n");
+  EXPECT_EQ(Slurp(dir.path() + "/log.txt"),
+            "00001 abcd\r\n00002\r\nef\r\nlogged\r\ngh\r\nijlmno\r\n");
   EXPECT_EQ(view.Text(),
-            "+ 00001 ab\n - z<#0D>\n - port 2\n+ cd\n+ 00002\n - late\n+ ef\n - logged\n+ gh\n");
+            "+ 00001 ab\n - z<#0D>\n - port 2\n+ cd\n+ 00002\n - late\n+ ef\n - logged\n+ gh\n+ "
+            "ij\n - k\n+ lmno\n");
 }
 
 }  // namespace
