@@ -13,6 +13,7 @@
 #include "appinfo/version_info.h"
 #include "cp2112/cp2112_runtime.h"
 #include "monitor/widgets/main_window.h"
+#include "platform/widgets/input_method_warmup.h"
 #include "platform/widgets/loop_gap_watch.h"
 #include "platform/widgets/qt_message_loop.h"
 #include "platform/widgets/termination_notifier.h"
@@ -83,6 +84,7 @@ int main(int argc, char* argv[]) {
         Qt::QueuedConnection);
     // A logout, `kill` or Ctrl+C closes the window as its close button does, settings stored.
     kestrova::TerminationNotifier on_termination([&form](int) { form.close(); });
+    kestrova::WarmUpInputMethodAtFirstFocus();
     if (form.ApplicationShowsMainForm()) form.show();
     result = QApplication::exec();
   }
