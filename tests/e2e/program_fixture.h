@@ -42,14 +42,14 @@ constexpr char kOptionsKey[] = "Software\\MUR s.r.o.\\KestTerminal\\Options";
 constexpr char kFormsKey[] = "Software\\MUR s.r.o.\\KestTerminal\\Options\\Forms";
 constexpr char kExitedCleanly[] = "exited with status 0";
 
-std::string FileText(const fs::path& path) {
+inline std::string FileText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
-std::optional<RegValue> ValueOf(const std::optional<RegKey>& key, const char* name) {
+inline std::optional<RegValue> ValueOf(const std::optional<RegKey>& key, const char* name) {
   const RegValue* value = key ? key->Find(name) : nullptr;
   return value != nullptr ? std::optional<RegValue>(*value) : std::nullopt;
 }
