@@ -10,7 +10,10 @@
 namespace kestrova {
 namespace {
 
-TEST_F(ProgramTest, Port1OnABridgeAndPort2AsTcpServerBothReachTheLog) {
+// A suite of its own: each file's fixture is a class of its own.
+class BridgeAndServerTest : public ProgramTest {};
+
+TEST_F(BridgeAndServerTest, Port1OnABridgeAndPort2AsTcpServerBothReachTheLog) {
   if (!StartDisplay()) GTEST_SKIP() << xvfb_->Problem();
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
   const int port = testing::FreePort();
