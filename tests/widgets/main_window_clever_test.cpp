@@ -70,6 +70,7 @@ class MainWindowClever : public MainWindowFixture {
       return View().find(port2_line + "from the peer") != std::string::npos;
     })) << View();
     EXPECT_EQ(BoxColor("ComboPort2"), kGreen);
+    EXPECT_EQ(View().find("from the peer"), View().rfind("from the peer")) << "shown once";
     peer.Reset();
     window->close();
     EXPECT_EQ(LogText().find("from the peer") != std::string::npos, log_port2) << LogText();
