@@ -31,12 +31,12 @@ sanitize: deps
 	ctest --preset sanitize
 
 # The worker threads of the serial port and the CP2112 bridge, and their tests, under
-# ThreadSanitizer.
+# ThreadSanitizer; the port-name wrapper's tests drive both.
 tsan-serial: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target serial_tests serial_enumeration_tests \
-	  fuzz_serial_config cp2112_tests
-	ctest --preset tsan -L 'serial|cp2112'
+	  fuzz_serial_config cp2112_tests clever_comm_tests
+	ctest --preset tsan -L 'serial|cp2112|clever_comm'
 
 bench: deps
 	cmake --preset default

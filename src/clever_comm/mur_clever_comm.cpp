@@ -359,6 +359,8 @@ void TMurCleverComm::Assign(const TMurCleverComm& source) {
   SetOnRxChar(source.OnRxChar());
   SetOnRxFlag(source.OnRxFlag());
   SetOnTxEmpty(source.OnTxEmpty());
+  SetOnDeviceLost(source.OnDeviceLost());
+  SetOnReconnected(source.OnReconnected());
   SetGrab(source.grab_);
   SetProtocolCP2112(source.protocol_cp2112_);
   SetCP2112DebugLevels(source.cp2112_debug_levels_);

@@ -104,6 +104,11 @@ class TMurCleverComm : public VMurCommunicationComponent {
   void SetOnRxFlag(NotifyEvent h) { SetSerialEvent(&TVSSComm32::OnRxFlag, std::move(h)); }
   const NotifyEvent& OnTxEmpty() const { return SerialEvent(&TVSSComm32::OnTxEmpty); }
   void SetOnTxEmpty(NotifyEvent h) { SetSerialEvent(&TVSSComm32::OnTxEmpty, std::move(h)); }
+  // A serial port whose device went away, and its reopening once the device is back.
+  const NotifyEvent& OnDeviceLost() const { return SerialEvent(&TVSSComm32::OnDeviceLost); }
+  void SetOnDeviceLost(NotifyEvent h) { SetSerialEvent(&TVSSComm32::OnDeviceLost, std::move(h)); }
+  const NotifyEvent& OnReconnected() const { return SerialEvent(&TVSSComm32::OnReconnected); }
+  void SetOnReconnected(NotifyEvent h) { SetSerialEvent(&TVSSComm32::OnReconnected, std::move(h)); }
 
   // The contract, carried out by the inner transport of the current kind.
   std::string GetConfigAsString() override;

@@ -179,6 +179,15 @@ class ProgramTest : public ::testing::Test {
     return std::system(command.c_str()) == 0;
   }
 
+  // Waits up to 10 s for `text` to come into the file at `path`.
+  static bool FileShows(const fs::path& path, const std::string& text) {
+    for (const Clock::time_point deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+      if (FileText(path).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+
   std::optional<RegKey> Options() const { return RegReadKey(RegRoot::kCurrentUser, kOptionsKey); }
 
   test::TempHives hives_;  // points XDG_CONFIG_HOME and XDG_CONFIG_DIRS into a fresh folder

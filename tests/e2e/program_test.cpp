@@ -186,14 +186,7 @@ TEST_F(ProgramTest, Port1CarriesOnWhenItsDeviceGoesAndComesBack) {
   std::map<std::string, test::TopWindow> windows;
   ASSERT_EQ(WaitForWindows(x, windows), "");
   const fs::path log = work_ / "KestLog_1.txt";
-  // Says what came into the log, waiting up to 10 s for `text`.
-  const auto logged = [&](const std::string& text) {
-    for (const Clock::time_point deadline = Clock::now() + 10s; Clock::now() < deadline;) {
-      if (FileText(log).find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  };
+  const auto logged = [&](const std::string& text) { return FileShows(log, text); };
   const auto peer_says = [&](const std::string& text) {
     std::ofstream(pair.b(), std::ios::binary) << text;
   };

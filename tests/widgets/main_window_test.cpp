@@ -234,7 +234,7 @@ TEST_F(MainWindowSettings, LogFileThatCannotBeOpenedTurnsTheStripRed) {
   Store("LogCom1", 1);
   OpenWindow();
   EXPECT_EQ(Find<QFrame>("Shape1")->palette().color(QPalette::Window), QColor(255, 0, 0));
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.OnReceiveData()(&port1, "still shown\nx");  // logging is skipped, nothing else
   EXPECT_NE(testing::ViewText(*window->Terminal().Output().View()).find("still shown"),
             std::string::npos);
@@ -288,7 +288,7 @@ TEST_F(MainWindowSettings, GrabButtonStaysDownOnlyWhilePort1IsOpen) {
   // Port 1 reconnects by itself, so naming a port that exists opens it.
   window->Port1().SetCommPort(line.slave_path());
   settle();
-  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().LastErrorText();
+  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().SerialComponent()->LastErrorText();
   EXPECT_TRUE(grab->isChecked());
   grab->click();
   settle();
@@ -315,8 +315,9 @@ TEST_F(MainWindowSettings, SignalIndicatorsShowLevelsAndReportAsFlagged) {
   window->Terminal().SetShowOptions(0);
   window->Logger()->SetOptions(vslofLinetype);
   auto line = std::make_shared<testing::SimulatedSerialLine>();
-  TVSSComm32& port1 = window->Port1();
-  port1.SetDeviceFactory([line] { return std::make_unique<testing::SimulatedSerialDevice>(line); });
+  TMurCleverComm& port1 = window->Port1();
+  port1.SerialComponent()->SetDeviceFactory(
+      [line] { return std::make_unique<testing::SimulatedSerialDevice>(line); });
   port1.SetCommPort("ttySIM0");
   ASSERT_TRUE(port1.StartComm());
 
@@ -388,8 +389,8 @@ TEST_F(MainWindowSettings, FilterRulesHighlightPort1PacketsOnly) {
   rules.WriteString("Options\\FilterRecv", "1", R"(clBlue:"b")");
   OpenWindow();
   window->Terminal().SetShowOptions(0);
-  TVSSComm32& port1 = window->Port1();
-  TVSSComm32& port2 = window->Port2();
+  TMurCleverComm& port1 = window->Port1();
+  TMurCleverComm& port2 = window->Port2();
   port1.OnReceiveData()(&port1, "a ok\nb ok\nb ok\nno\nx");
   port2.OnReceiveData()(&port2, "b ok\nx");
   std::vector<std::pair<std::string, TColor>> lines;
@@ -421,7 +422,7 @@ TEST_F(MainWindowSettings, AFilterColourThatIsNoColourClearsTheView) {
   rules.WriteInteger("Options\\FilterRecv", "_Count", 1);
   rules.WriteString("Options\\FilterRecv", "0", R"(clNoSuch:"x")");
   OpenWindow();
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.OnReceiveData()(&port1, "a\nb");
   EXPECT_GT(window->Terminal().Output().View()->Length(), 0);
   port1.OnReceiveData()(&port1, "\nx\ny");
@@ -457,14 +458,14 @@ TEST_F(MainWindowSettings, PortBoxesOpenWhatTheyNameAndBaudBoxesSetTheRate) {
   auto* port1_box = Find<QComboBox>("ComboPort1");
   port1_box->setEditText(QString::fromStdString(line1.slave_path()));
   emit port1_box->lineEdit()->editingFinished();
-  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().LastErrorText();
+  ASSERT_TRUE(window->Port1().Connected()) << window->Port1().SerialComponent()->LastErrorText();
   EXPECT_TRUE(
       loop.RunUntil([&] { return port1_box->palette().color(QPalette::Text) == QColor(0, 0, 255); },
                     std::chrono::seconds(5)));
   auto* port2_box = Find<QComboBox>("ComboPort2");
   port2_box->setEditText(QString::fromStdString(line2.slave_path()));
   emit port2_box->lineEdit()->editingFinished();
-  EXPECT_TRUE(window->Port2().Connected()) << window->Port2().LastErrorText();
+  EXPECT_TRUE(window->Port2().Connected()) << window->Port2().SerialComponent()->LastErrorText();
 
   auto* baud1 = Find<QComboBox>("ComboBaud1");
   baud1->setCurrentText("115200");

@@ -57,7 +57,7 @@ class MainWindowTraffic : public MainWindowFixture,
   }
 
   void Receive(int port, std::string_view bytes) {
-    TVSSComm32& component = port == 1 ? window->Port1() : window->Port2();
+    TMurCleverComm& component = port == 1 ? window->Port1() : window->Port2();
     component.OnReceiveData()(&component, bytes);
   }
   RichView& View() { return *window->Terminal().Output().View(); }
@@ -156,8 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowFixture, LinesTakeTheirKindsColoursAndTheFiltersHighlight) {
   OpenWindow();
   window->Terminal().SetShowOptions(0);
-  TVSSComm32& port1 = window->Port1();
-  TVSSComm32& port2 = window->Port2();
+  TMurCleverComm& port1 = window->Port1();
+  TMurCleverComm& port2 = window->Port2();
   window->Distributor().OnAdvancedRecvGetColor() = [&](VMurGeneralDistributor*, ChannelKey channel,
                                                        std::string_view, uint32_t, TColor& color) {
     if (channel == ChannelKey(&port2)) color = clRed;
@@ -178,7 +178,7 @@ TEST_F(MainWindowFixture, LinesTakeTheirKindsColoursAndTheFiltersHighlight) {
 
 TEST_F(MainWindowFixture, AnExceptionOnPort1ClearsTheViewAndPort1GoesOn) {
   OpenWindow();
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.OnReceiveData()(&port1, "kept\n");
   window->Distributor().OnAdvancedRecvGetColor() = [](auto&&...) -> TColor {
     throw Exception("filter failed");
@@ -186,29 +186,48 @@ TEST_F(MainWindowFixture, AnExceptionOnPort1ClearsTheViewAndPort1GoesOn) {
   EXPECT_NO_THROW(port1.OnReceiveData()(&port1, "x\ny"));
   EXPECT_EQ(window->Terminal().Output().View()->Length(), 0);
   // Port 2 has no such net: the transport hears of it.
-  TVSSComm32& port2 = window->Port2();
+  TMurCleverComm& port2 = window->Port2();
   EXPECT_THROW(port2.OnReceiveData()(&port2, "x\ny"), Exception);
 }
 
 TEST_F(MainWindowFixture, BridgeDiagnosticsBecomeWholeLines) {
   OpenWindow();
   window->Terminal().SetShowOptions(0);
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.OnAdvancedReceiveData()(&port1, ChannelKey::Pseudo(512), "reset");
   port1.OnAdvancedReceiveData()(&port1, ChannelKey::Pseudo(516), "status");
   port1.OnAdvancedReceiveData()(&port1, ChannelKey(), "main data come the other way");
   const std::string text = ViewText(*window->Terminal().Output().View());
   EXPECT_EQ(text, std::string(StyleOf(VMurTerminal_ltExtraR).view_prefix) + "reset\n" +
                       std::string(StyleOf(VMurTerminal_ltPlusMag).view_prefix) + "status\n");
+
+  // Each level's channel in its own kind, told by the kind's colour.
+  const struct {
+    int channel;
+    VMurTerminal_LineType type;
+  } kLevels[] = {{512, VMurTerminal_ltExtraR},
+                 {513, VMurTerminal_ltExtraRR},
+                 {514, VMurTerminal_ltExtraA},
+                 {515, VMurTerminal_ltBinPlusGrey},
+                 {516, VMurTerminal_ltPlusMag}};
+  for (const auto& level : kLevels) {
+    window->Terminal().Clear();
+    port1.OnAdvancedReceiveData()(&port1, ChannelKey::Pseudo(level.channel), "said");
+    const std::vector<TextRun> runs = window->Terminal().Output().View()->Runs();
+    ASSERT_FALSE(runs.empty()) << level.channel;
+    for (const TextRun& run : runs)
+      EXPECT_EQ(run.color, StyleOf(level.type).color) << level.channel;
+    EXPECT_EQ(ViewText(*window->Terminal().Output().View()).back(), '\n') << "a whole line";
+  }
 }
 
 TEST_F(MainWindowFixture, BytesFromARealLineReachTheView) {
   PtyPair line;
   OpenWindow();
   window->Terminal().SetShowOptions(0);
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.SetCommPort(line.slave_path());
-  ASSERT_TRUE(port1.StartComm()) << port1.LastErrorText();
+  ASSERT_TRUE(port1.StartComm()) << port1.SerialComponent()->LastErrorText();
   line.Write("over the wire\r\nnext");
   const bool arrived = loop.RunUntil(
       [&] {
@@ -227,9 +246,9 @@ TEST_F(MainWindowFixture, TypedBytesGoOutOfPort1AndShowAsSent) {
   window->Terminal().SetShowOptions(0);
   window->Logger()->SetOptions(vslofLinetype);
   Find<QGroupBox>("RGroupProto")->findChildren<QRadioButton*>()[0]->click();  // Hex
-  TVSSComm32& port1 = window->Port1();
+  TMurCleverComm& port1 = window->Port1();
   port1.SetCommPort(line.slave_path());
-  ASSERT_TRUE(port1.StartComm()) << port1.LastErrorText();
+  ASSERT_TRUE(port1.StartComm()) << port1.SerialComponent()->LastErrorText();
 
   VMurTerminal& terminal = window->Terminal();
   terminal.HexLineEdited("41 42");

@@ -104,7 +104,7 @@ void TForm1::CreateComponents() {
       handler = VMurUdp1;
     } else if (auto* transport = dynamic_cast<VMurCommunicationComponent*>(channel.AsObject())) {
       handler = transport;
-      channel = ChannelKey();
+      channel = transport->MainChannel();
     }
   };
   VMurTopDistributor1->OnTimerPoll() = [this](VMurGeneralDistributor*, uint32_t& the_time) {
@@ -146,49 +146,56 @@ void TForm1::CreateComponents() {
 
 void TForm1::CreatePorts() {
   // The design values; StartPorts opens both once the stored settings are in.
-  const auto design = [this](const char* name) {
-    auto* port = new TVSSComm32(&components_);
+  const auto design = [this](const char* name, QComboBox* box) {
+    auto* port = new TMurCleverComm(&components_);
     port->BeginLoading();
     port->SetName(name);
-    port->SetCommPort("COM1");
+    // The window names a port's data by the port itself, so the port's own channel goes when the
+    // port is reconfigured, never the network port 1's nil channel.
+    port->SetTreatMainChannelAsNil(false);
+    // Before the name: a wrapper reconnects by default and would open the designed port now.
     port->SetAutoReconnect(false);
+    port->SetCommPort("COM1");
     port->SetBaudRate(TBaudRate::_57600);
     port->Signals().SetDTR(false);
+    port->SetOnStateChange(
+        [this, port, box](Object*, TCommState state) { PortStateChange(port, box, state); });
+    port->SetOnAdvancedReceiveData(
+        [this, port, box](VMurCommunicationComponent*, ChannelKey channel, std::string_view bytes) {
+          PortAdvancedReceiveData(port, box, channel, bytes);
+        });
+    port->SetOnAdvancedStateChange(
+        [this, port, box](VMurCommunicationComponent*, ChannelKey channel, TCommState) {
+          if (channel != port->MainChannel()) PortPeerStateChange(port, box, channel);
+        });
+    port->SetOnDeviceLost([this, port](Object*) { PortLost(port); });
+    port->SetOnReconnected([this, port](Object*) { PortReconnected(port); });
     return port;
   };
-  VSSComm321 = design("VSSComm321");
+  const auto signal_events = [this](TMurCleverComm* port, int first) {
+    port->SetOnChangedCTS([this, first](Object*, bool active) { SignalChanged(first, active); });
+    port->SetOnChangedDSR(
+        [this, first](Object*, bool active) { SignalChanged(first + 1, active); });
+    port->SetOnRing([this, first](Object*, bool active) { SignalChanged(first + 2, active); });
+    port->SetOnChangedRLSD(
+        [this, first](Object*, bool active) { SignalChanged(first + 3, active); });
+  };
+  VSSComm321 = design("VSSComm321", ComboPort1);
   VSSComm321->Timeouts().SetValue(VSSComm32Timeouts::kWriteTotalConst, 5000);
   VSSComm321->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
     VSSComm321ReceiveData(sender, bytes);
   });
-  VSSComm321->SetOnAdvancedReceiveData(
-      [this](VMurCommunicationComponent*, ChannelKey channel, std::string_view bytes) {
-        VSSComm321AdvancedReceiveData(channel, bytes);
-      });
-  const auto signal_events = [this](TVSSComm32* port, int first) {
-    port->OnChangedCTS() = [this, first](Object*, bool active) { SignalChanged(first, active); };
-    port->OnChangedDSR() = [this, first](Object*, bool active) {
-      SignalChanged(first + 1, active);
-    };
-    port->OnRing() = [this, first](Object*, bool active) { SignalChanged(first + 2, active); };
-    port->OnChangedRLSD() = [this, first](Object*, bool active) {
-      SignalChanged(first + 3, active);
-    };
-  };
   signal_events(VSSComm321, 0);
-  VSSComm321->SetOnStateChange(
-      [this](Object*, TCommState state) { PortStateChange(VSSComm321, ComboPort1, state); });
-  VSSComm321->OnDeviceLost() = [this](Object*) { PortLost(VSSComm321); };
-  VSSComm321->OnReconnected() = [this](Object*) { PortReconnected(VSSComm321); };
-  VSSComm322 = design("VSSComm322");
+  VSSComm322 = design("VSSComm322", ComboPort2);
   VSSComm322->SetOnReceiveData([this](VMurCommunicationComponent* sender, std::string_view bytes) {
     VSSComm322ReceiveData(sender, bytes);
   });
   signal_events(VSSComm322, 4);
-  VSSComm322->SetOnStateChange(
-      [this](Object*, TCommState state) { PortStateChange(VSSComm322, ComboPort2, state); });
-  VSSComm322->OnDeviceLost() = [this](Object*) { PortLost(VSSComm322); };
-  VSSComm322->OnReconnected() = [this](Object*) { PortReconnected(VSSComm322); };
+}
+
+bool TForm1::IsPeerOf(const TMurCleverComm& port, ChannelKey channel) {
+  if (port.TcpComponent() == nullptr || !VMurTcpClient::IsLive(channel.AsObject())) return false;
+  return static_cast<const VMurTcpClient*>(channel.AsObject())->Owner() == port.TcpComponent();
 }
 
 ChannelRole TForm1::RoleOf(ChannelKey channel) const {
@@ -197,6 +204,8 @@ ChannelRole TForm1::RoleOf(ChannelKey channel) const {
   if (channel == ChannelKey(VSSComm322)) return ChannelRole::kPort2;
   if (channel == ChannelKey(VMurTcp1)) return ChannelRole::kTcpComponent;
   if (channel == ChannelKey(VMurUdp1)) return ChannelRole::kUdpComponent;
+  // Port 2 as a TCP server: its peers' data are port 2's data.
+  if (IsPeerOf(*VSSComm322, channel)) return ChannelRole::kPort2;
   if (VMurTcpClient::IsLive(channel.AsObject())) return ChannelRole::kTcpClient;
   if (VMurUdp1 != nullptr && VMurUdp1->OwnsPeer(channel)) return ChannelRole::kUdpClient;
   return ChannelRole::kOther;
@@ -221,15 +230,21 @@ void TForm1::VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::stri
   VMurTopDistributor1->ComReceive(sender, sender, bytes);
 }
 
-void TForm1::VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes) {
-  // A USB bridge reports its diagnostics on pseudo-channels 512..516; its data come as plain
-  // receives.
+void TForm1::PortAdvancedReceiveData(TMurCleverComm* port, QComboBox* box, ChannelKey channel,
+                                     std::string_view bytes) {
+  // A USB bridge reports its diagnostics on pseudo-channels 512..516.
   static constexpr VMurTerminal_LineType kDiagnosticLines[] = {
       VMurTerminal_ltExtraR, VMurTerminal_ltExtraRR, VMurTerminal_ltExtraA,
       VMurTerminal_ltBinPlusGrey, VMurTerminal_ltPlusMag};
-  if (!channel.IsPseudo()) return;
-  VMurTerminal1->AddLine(bytes,
-                         kDiagnosticLines[channel.PseudoNumber() - ChannelKey::kFirstPseudo]);
+  if (channel.IsPseudo()) {
+    VMurTerminal1->AddLine(bytes,
+                           kDiagnosticLines[channel.PseudoNumber() - ChannelKey::kFirstPseudo]);
+    return;
+  }
+  // The main channel's data come as plain receives.
+  if (channel == port->MainChannel() || !IsPeerOf(*port, channel)) return;
+  SetComboFontColor(box, clGreen);
+  VMurTopDistributor1->ComReceive(port, channel, bytes);
 }
 
 void TForm1::VMurTopDistributor1AdvancedComDecode(VMurDistributor_ChannelRecord* rec) {

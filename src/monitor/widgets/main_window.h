@@ -8,6 +8,7 @@
 
 #include "appinfo/mur_app_info.h"
 #include "appinfo/widgets/app_info_forms.h"
+#include "clever_comm/mur_clever_comm.h"
 #include "distribution/top_distributor.h"
 #include "monitor/color_filter.h"
 #include "monitor/framers.h"
@@ -17,7 +18,6 @@
 #include "monitor/traffic_display.h"
 #include "net/mur_tcp.h"
 #include "net/mur_udp.h"
-#include "serial/vss_comm32.h"
 #include "terminal/logger.h"
 #include "terminal/mur_terminal.h"
 #include "util/component.h"
@@ -53,8 +53,8 @@ class TForm1 : public QWidget {
   VMurAppInfo& AppInfo() { return *VMurAppInfo1; }
   VMurTerminal& Terminal() { return *VMurTerminal1; }
   // The two ports' components.
-  TVSSComm32& Port1() { return *VSSComm321; }
-  TVSSComm32& Port2() { return *VSSComm322; }
+  TMurCleverComm& Port1() { return *VSSComm321; }
+  TMurCleverComm& Port2() { return *VSSComm322; }
   VMurLogger* Logger() { return logger_; }
   // False when a splash form shows the main form once it goes.
   bool ApplicationShowsMainForm() const { return app_info_forms_->ApplicationShowsMainForm(); }
@@ -113,19 +113,27 @@ class TForm1 : public QWidget {
                                                VMurGeneralDistributor* lowest);
   void VSSComm321ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
   void VSSComm322ReceiveData(VMurCommunicationComponent* sender, std::string_view bytes);
-  void VSSComm321AdvancedReceiveData(ChannelKey channel, std::string_view bytes);
-  void PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state);
+  // A bridge's diagnostics as whole lines; the data of a port's server peers as the port's data.
+  void PortAdvancedReceiveData(TMurCleverComm* port, QComboBox* box, ChannelKey channel,
+                               std::string_view bytes);
+  void PortStateChange(TMurCleverComm* port, QComboBox* box, TCommState state);
+  // A peer of a port's TCP server came or went.
+  void PortPeerStateChange(TMurCleverComm* port, QComboBox* box, ChannelKey channel);
+  // A port's TCP server: red when not listening, blue with peers, purple while waiting.
+  void PaintServerState(TMurCleverComm* port, QComboBox* box);
   // A serial port whose device went away and that waits for it.
-  void PortLost(TVSSComm32* port);
+  void PortLost(TMurCleverComm* port);
   // A serial port opened again by itself after its device came back.
-  void PortReconnected(TVSSComm32* port);
-  std::string PortLabel(const TVSSComm32* port) const;
+  void PortReconnected(TMurCleverComm* port);
+  std::string PortLabel(const TMurCleverComm* port) const;
+  // The ports' boxes list the bridges first, then the serial ports.
+  void FillPortBox(TMurCleverComm* port, QComboBox* box);
   // Port 1's box names a port: open it in its mode, close what belongs to the other modes.
   void ComboPort1Change(const QString& text);
   void ComboPort2Change(const QString& text);
-  void ComboBaudChange(TVSSComm32* port, const QString& text);
+  void ComboBaudChange(TMurCleverComm* port, const QString& text);
   // The port's settings dialog; the boxes then show what it chose.
-  void SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box);
+  void SettingsClick(TMurCleverComm* port, QComboBox* port_box, QComboBox* baud_box);
   void ConnectPortControls();
   // Port 1 as a network port: the TCP component (designed) and the UDP one (made at start-up).
   void CreateTcp();
@@ -157,14 +165,16 @@ class TForm1 : public QWidget {
   void EditSkipByteChange();
   void OptionsChanged();
   ChannelRole RoleOf(ChannelKey channel) const;
+  // A connection accepted by the port's TCP server.
+  static bool IsPeerOf(const TMurCleverComm& port, ChannelKey channel);
 
   Timer* Timer1 = nullptr;
   VMurTopDistributor* VMurTopDistributor1 = nullptr;
   VMurAppInfo* VMurAppInfo1 = nullptr;
   AppInfoForms* app_info_forms_ = nullptr;
   VMurTerminal* VMurTerminal1 = nullptr;
-  TVSSComm32* VSSComm321 = nullptr;
-  TVSSComm32* VSSComm322 = nullptr;
+  TMurCleverComm* VSSComm321 = nullptr;
+  TMurCleverComm* VSSComm322 = nullptr;
   VMurTcp* VMurTcp1 = nullptr;
   VMurUdp* VMurUdp1 = nullptr;  // made by FormCreate
   VMurLogger* logger_ = nullptr;

@@ -10,45 +10,67 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "clever_comm/widgets/clever_port_combo.h"
 #include "monitor/port_target.h"
 #include "platform/serial_device.h"
-#include "serial/widgets/port_combo.h"
 #include "util/color.h"
 #include "util/widgets/combo_text.h"
 
 namespace kestrova {
 
-void TForm1::PortStateChange(TVSSComm32* port, QComboBox* box, TCommState state) {
+void TForm1::PortStateChange(TMurCleverComm* port, QComboBox* box, TCommState state) {
   // Port 1's box speaks for the network port in the other modes.
   const bool shows_state = port == VSSComm322 || display_->Options().mode == ChannelMode::kSerial;
-  switch (shows_state ? state : CommStateFirst) {
-    case CommStateFailed:
-      SetComboFontColor(box, clRed);
-      break;
-    case CommStateDisconnected:
-      SetComboFontColor(box, clBlack);
-      break;
-    case CommStateConnected:
-      SetComboFontColor(box, clBlue);
-      break;
-    default:
-      break;
+  if (shows_state && port->Kind() == CleverCommKind::kTcpServer) {
+    PaintServerState(port, box);
+  } else {
+    switch (shows_state ? state : CommStateFirst) {
+      case CommStateFailed:
+        SetComboFontColor(box, clRed);
+        break;
+      case CommStateDisconnected:
+        SetComboFontColor(box, clBlack);
+        break;
+      case CommStateConnected:
+        SetComboFontColor(box, clBlue);
+        break;
+      default:
+        break;
+    }
   }
   // Whatever was half received belongs to the port's previous life.
-  VMurTopDistributor1->DeleteChannel(port);
+  port->DeleteChannels(VMurTopDistributor1);
   if (port == VSSComm321) SpeedButton2->setChecked(VSSComm321->Connected());
 }
 
-std::string TForm1::PortLabel(const TVSSComm32* port) const {
+void TForm1::PortPeerStateChange(TMurCleverComm* port, QComboBox* box, ChannelKey channel) {
+  if (port->Kind() == CleverCommKind::kTcpServer) PaintServerState(port, box);
+  VMurTopDistributor1->DeleteChannel(channel);
+}
+
+void TForm1::PaintServerState(TMurCleverComm* port, QComboBox* box) {
+  const VMurTcp* server = port->TcpComponent();
+  if (server == nullptr || !server->ServerListening()) {
+    SetComboFontColor(box, clRed);
+  } else {
+    SetComboFontColor(box, server->ClientCount() >= 1 ? clBlue : clPurple);
+  }
+}
+
+std::string TForm1::PortLabel(const TMurCleverComm* port) const {
   return port == VSSComm321 ? "Port 1" : "Port 2";
 }
 
-void TForm1::PortLost(TVSSComm32* port) {
+void TForm1::PortLost(TMurCleverComm* port) {
   ShowMessage(PortLabel(port) + " lost: " + port->CommPort() + ", waiting for it to return");
 }
 
-void TForm1::PortReconnected(TVSSComm32* port) {
+void TForm1::PortReconnected(TMurCleverComm* port) {
   ShowMessage(PortLabel(port) + " reconnected: " + port->CommPort());
+}
+
+void TForm1::FillPortBox(TMurCleverComm* port, QComboBox* box) {
+  FillCleverPortCombo(box, port->CommPort());
 }
 
 void TForm1::SpeedButton2Click(bool down) {
@@ -71,8 +93,8 @@ void TForm1::ConnectPortControls() {
           [this] { ComboPort2Change(ComboPort2->currentText()); });
   connect(ComboPort2->lineEdit(), &QLineEdit::editingFinished, this,
           [this] { ComboPort2Change(ComboPort2->currentText()); });
-  ComboPort1->SetOnDropDown([this] { FillPortCombo(ComboPort1, VSSComm321->CommPort()); });
-  ComboPort2->SetOnDropDown([this] { FillPortCombo(ComboPort2, VSSComm322->CommPort()); });
+  ComboPort1->SetOnDropDown([this] { FillPortBox(VSSComm321, ComboPort1); });
+  ComboPort2->SetOnDropDown([this] { FillPortBox(VSSComm322, ComboPort2); });
   connect(ComboBaud1, &QComboBox::textActivated, this,
           [this](const QString& text) { ComboBaudChange(VSSComm321, text); });
   connect(ComboBaud2, &QComboBox::textActivated, this,
@@ -174,19 +196,17 @@ void TForm1::ComboPort2Change(const QString& text) {
   GrowToFitPorts();
 }
 
-void TForm1::ComboBaudChange(TVSSComm32* port, const QString& text) {
+void TForm1::ComboBaudChange(TMurCleverComm* port, const QString& text) {
   bool number = false;
   const int rate = text.toInt(&number);
-  if (const std::optional<TBaudRate> entry = BaudRateFromValue(number ? rate : 0)) {
-    port->SetBaudRate(*entry);
-  }
+  port->SetBaudRateInt(number ? rate : 0);
 }
 
-void TForm1::SettingsClick(TVSSComm32* port, QComboBox* port_box, QComboBox* baud_box) {
+void TForm1::SettingsClick(TMurCleverComm* port, QComboBox* port_box, QComboBox* baud_box) {
   port->ShowConfigDialog(port->Name());
   port_box->setEditText(QString::fromStdString(port->CommPort()));
   (port == VSSComm321 ? applied_port1_ : applied_port2_) = port->CommPort();
-  SelectComboText(baud_box, QString::number(BaudRateValue(port->BaudRate())));
+  SelectComboText(baud_box, QString::number(port->BaudRateInt()));
   GrowToFitPorts();
 }
 

@@ -63,15 +63,15 @@ void TForm1::FormCreate() {
     }
   });
   if (port1.mode == ChannelMode::kSerial) {
-    FillPortCombo(ComboPort1, VSSComm321->CommPort());
+    FillPortBox(VSSComm321, ComboPort1);
     SelectPortItem(ComboPort1, VSSComm321->CommPort());
   }
   restore("Port2", settings.port2, defaults.port2,
           [this](const std::string& text) { VSSComm322->SetConfigAsString(text); });
-  FillPortCombo(ComboPort2, VSSComm322->CommPort());
+  FillPortBox(VSSComm322, ComboPort2);
   SelectPortItem(ComboPort2, VSSComm322->CommPort());
-  SelectComboText(ComboBaud1, QString::number(BaudRateValue(VSSComm321->BaudRate())));
-  SelectComboText(ComboBaud2, QString::number(BaudRateValue(VSSComm322->BaudRate())));
+  SelectComboText(ComboBaud1, QString::number(VSSComm321->BaudRateInt()));
+  SelectComboText(ComboBaud2, QString::number(VSSComm322->BaudRateInt()));
   for (int i = 0; i < kSignalIndicatorCount; ++i) SetSignalFlags(i, settings.signal_flags[i]);
 
   VMurAppInfo1->RestoreForms();
@@ -98,7 +98,8 @@ void TForm1::FormCreate() {
 
 void TForm1::FormClose() {
   logger_->Close();
-  VMurTopDistributor1->DeleteChannel(VSSComm321);
+  VSSComm321->DeleteChannels(VMurTopDistributor1);
+  VSSComm322->DeleteChannels(VMurTopDistributor1);
   VMurTopDistributor1->DeleteChannel(VMurTcp1);
   VMurTopDistributor1->DeleteChannel(VMurTcp1->MainClient());
   VMurTopDistributor1->DeleteChannel(ChannelKey());
