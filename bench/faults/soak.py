@@ -7,16 +7,13 @@ Criteria: RSS after the first minute grows by at most 5 MB, no line lost, double
 CPU per minute flat (the last third's mean within 25 % of the second minute to the end of the
 first third), and a clean exit on SIGTERM.
 Usage: soak.py [MINUTES=30] [RATE_KB_PER_S=100] [DISPLAY_NUMBER=72]"""
-import atexit
 import os
 import re
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 
-from kestrova_run import Kestrova, Xvfb, wait_for_file_text
+from kestrova_run import logged_program_on_pty, wait_for_file_text
 
 minutes = float(sys.argv[1]) if len(sys.argv) > 1 else 30
 rate = float(sys.argv[2]) if len(sys.argv) > 2 else 100
@@ -31,17 +28,7 @@ def line(n):
     return head + b"-" * (LINE - 2 - len(head)) + b"\r\n"
 
 
-work = tempfile.mkdtemp(prefix="kestrova-soak-")
-ours, theirs = os.path.join(work, "ours"), os.path.join(work, "theirs")
-socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + ours, "pty,raw,echo=0,link=" + theirs],
-                         stderr=subprocess.DEVNULL)
-atexit.register(lambda: socat.poll() is None and socat.kill())
-while not (os.path.exists(ours) and os.path.exists(theirs)):
-    time.sleep(0.05)
-xvfb = Xvfb(display)
-log = os.path.join(work, "log.txt")
-program = Kestrova(xvfb, theirs, log)
-peer = os.open(ours, os.O_WRONLY | os.O_NOCTTY)
+socat, xvfb, program, log, peer = logged_program_on_pty(display, "kestrova-soak-")
 if not wait_for_file_text(log, b"", 20):
     sys.exit("no log file")
 time.sleep(2)  # the window is up and the port open
