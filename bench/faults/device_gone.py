@@ -5,29 +5,16 @@ Prints the program's CPU time over the next 10 s (should stay under 0.1 s; while
 the device to come back, under 0.05 s), the threads that woke meanwhile, its descriptors
 and memory before and after, and how it ended on SIGTERM (0 is clean).
 Usage: device_gone.py [DISPLAY_NUMBER]"""
-import atexit
 import os
 import signal
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 
-from kestrova_run import Kestrova, Xvfb, wait_for_file_text
+from kestrova_run import logged_program_on_pty, wait_for_file_text
 
 display = int(sys.argv[1]) if len(sys.argv) > 1 else 60
-work = tempfile.mkdtemp(prefix="kestrova-gone-")
-ours, theirs = os.path.join(work, "ours"), os.path.join(work, "theirs")
-socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + ours, "pty,raw,echo=0,link=" + theirs],
-                         stderr=subprocess.DEVNULL)
-atexit.register(lambda: socat.poll() is None and socat.kill())
-while not (os.path.exists(ours) and os.path.exists(theirs)):
-    time.sleep(0.05)
-xvfb = Xvfb(display)
-log = os.path.join(work, "log.txt")
-program = Kestrova(xvfb, theirs, log)
-peer = os.open(ours, os.O_WRONLY | os.O_NOCTTY)
+socat, xvfb, program, log, peer = logged_program_on_pty(display, "kestrova-gone-")
 stop = threading.Event()
 
 

@@ -121,6 +121,30 @@ class Kestrova:
             return "killed"
 
 
+def socat_pty_pair(work):
+    """A pseudo-terminal pair linked as WORK/ours and WORK/theirs (the program takes theirs):
+    the socat process, ours and theirs. socat ends with the script."""
+    ours, theirs = os.path.join(work, "ours"), os.path.join(work, "theirs")
+    socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + ours,
+                              "pty,raw,echo=0,link=" + theirs], stderr=subprocess.DEVNULL)
+    atexit.register(lambda: socat.poll() is None and socat.kill())
+    while not (os.path.exists(ours) and os.path.exists(theirs)):
+        time.sleep(0.05)
+    return socat, ours, theirs
+
+
+def logged_program_on_pty(display, prefix):
+    """The program with port 1 on a fresh pty pair and its log on, under its own Xvfb: the
+    socat process, the X server, the program, the log's path and a descriptor writing into the
+    pty."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    socat, ours, theirs = socat_pty_pair(work)
+    log = os.path.join(work, "log.txt")
+    xvfb = Xvfb(display)
+    program = Kestrova(xvfb, theirs, log)
+    return socat, xvfb, program, log, os.open(ours, os.O_WRONLY | os.O_NOCTTY)
+
+
 def wait_for_file_text(path, text, timeout):
     deadline = time.time() + timeout
     while time.time() < deadline:

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QPixmapCache>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,11 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   // Lets a Wayland desktop match the windows with the installed menu entry and its icon.
   QGuiApplication::setDesktopFileName(KESTROVA_APP_ID);
+  // The style caches a painted port box per palette, and every colour change of a box (each
+  // peer that comes or goes, data after a state change) is a new palette: with Qt's 10 MB the
+  // cache fills with pictures never shown again. 256 KB holds what the small windows show; a
+  // picture pushed out is only painted again.
+  QPixmapCache::setCacheLimit(256);
   kestrova::QtMessageLoop loop(kestrova::ReportUnhandledException);
   kestrova::SetMainLoop(&loop);
   // Serial ports show their settings dialog; distributors that make their own ComHandler make
