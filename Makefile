@@ -25,8 +25,8 @@ install: deps
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 # The whole program and every test (widgets and the end-to-end run of the sanitized program
-# included) under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer. Leaks of
-# Qt's and the X and font libraries' own are suppressed in tests/sanitizer/lsan.supp.
+# included) under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer. The system
+# libraries' own leaks (D-Bus, fontconfig) are suppressed in tests/sanitizer/lsan.supp.
 sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
