@@ -24,7 +24,9 @@ install: deps
 	cmake --build --preset default -j $(JOBS) --target kestrova
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
-# The Qt-free core and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole program and every test (widgets and the end-to-end run of the sanitized program
+# included) under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer. The system
+# libraries' own leaks (D-Bus, fontconfig) are suppressed in tests/sanitizer/lsan.supp.
 sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)

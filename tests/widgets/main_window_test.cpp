@@ -430,7 +430,7 @@ TEST_F(MainWindowSettings, AFilterColourThatIsNoColourClearsTheView) {
 }
 
 TEST(ColorFilterDialogTest, OkGivesTheMemoLinesAndTheLayoutFollowsTheSize) {
-  int argc = 0;
+  static int argc = 0;  // Qt keeps a reference to it for the application's lifetime
   if (QApplication::instance() == nullptr) new QApplication(argc, nullptr);
   ColorFilterDialog dialog(nullptr, {"clRed:\"a\"", "clBlue:\"b\""});
   dialog.show();

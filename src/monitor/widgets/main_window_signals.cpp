@@ -26,19 +26,20 @@ void TForm1::ConnectSignalIndicators() {
 
 bool TForm1::SignalIndicatorEvent(QObject* watched, QEvent* event) {
   const auto* shape = std::find(signal_shapes_.begin(), signal_shapes_.end(), watched);
-  if (shape != signal_shapes_.end()) {
-    const int index = static_cast<int>(shape - signal_shapes_.begin());
-    const auto* mouse = static_cast<const QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton &&
-        mouse->modifiers() == Qt::NoModifier) {
-      SetSignalFlags(index, ToggledSignalFlags(signal_flags_[index]));
-      return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton &&
-        mouse->modifiers() == Qt::NoModifier) {
-      ShowSignalMenu(index, mouse->globalPosition().toPoint());
-      return true;
-    }
+  if (shape == signal_shapes_.end()) return false;
+  // Only a mouse event may be cast to one; the shapes get palette, paint and other events too.
+  if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
+    return false;
+  const int index = static_cast<int>(shape - signal_shapes_.begin());
+  const auto* mouse = static_cast<const QMouseEvent*>(event);
+  if (mouse->modifiers() != Qt::NoModifier) return false;
+  if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    SetSignalFlags(index, ToggledSignalFlags(signal_flags_[index]));
+    return true;
+  }
+  if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton) {
+    ShowSignalMenu(index, mouse->globalPosition().toPoint());
+    return true;
   }
   return false;
 }

@@ -70,6 +70,9 @@ TerminalForm::TerminalForm(VMurTerminal& terminal, QWidget* owner_form)
 
 TerminalForm::~TerminalForm() {
   if (VMurTerminal* terminal = std::exchange(terminal_, nullptr)) terminal->DetachWindow(this);
+  // QWidget's destructor closes the window, which moves the focus: the watcher must not run on
+  // what is by then no longer a TerminalForm.
+  if (qApp != nullptr) disconnect(qApp, nullptr, this, nullptr);
 }
 
 void TerminalForm::BuildControls() {
