@@ -1,5 +1,6 @@
 // Measures how long the GUI thread stays away from its event loop: a fine timer notes the
-// longest gap between its ticks and reports each new longest on standard error.
+// longest gap between its ticks and reports each new longest, and every gap of 20 ms or more,
+// on standard error.
 // The program runs one when KESTROVA_LOOP_GAPS is set, to check that busy traffic never
 // freezes the window.
 #pragma once
