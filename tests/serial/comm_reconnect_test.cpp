@@ -259,5 +259,53 @@ TEST_F(CommReconnectTest, NewNodeRefusingAccessIsRetriedForAWhileThenLeftFailed)
   }
 }
 
+// Every way a vanished device shows itself on an open port (a read, a write, a modem-status
+// poll) leads to the wait and a reopen when the node is back; an error that says nothing of
+// the device being gone leaves the port failed.
+TEST_F(CommReconnectTest, DeviceGoneOnReadWriteOrModemPollIsAwaitedAndReopened) {
+  struct Case {
+    const char* name;
+    void (SimulatedSerialLine::*inject)(int);
+    int error;
+    bool awaited;
+  };
+  const Case cases[] = {
+      {"read EIO", &SimulatedSerialLine::SetReadError, EIO, true},
+      {"write ENXIO", &SimulatedSerialLine::SetWriteError, ENXIO, true},
+      {"modem poll ENODEV", &SimulatedSerialLine::SetModemError, ENODEV, true},
+      {"modem poll EINVAL", &SimulatedSerialLine::SetModemError, EINVAL, false},
+  };
+  const std::string node = dir_ + "/ttyACM0";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    { std::ofstream touch(node); }
+    auto line = std::make_shared<SimulatedSerialLine>();
+    TVSSComm32 comm(nullptr, &counting_);
+    comm.SetDeviceFactory([line] { return std::make_unique<SimulatedSerialDevice>(line); });
+    comm.SetCommPort(node);
+    ASSERT_TRUE(comm.Connected()) << comm.LastErrorText();
+
+    ((*line).*c.inject)(c.error);
+    if (c.inject == &SimulatedSerialLine::SetWriteError) comm.WriteCommData("x");
+    ASSERT_TRUE(loop_.RunUntil(
+        [&] {
+          // A poll right after the last one answers from the cached status.
+          if (c.inject == &SimulatedSerialLine::SetModemError) comm.PollModemStatus();
+          return comm.GetCommState() == CommStateFailed;
+        },
+        kLimit));
+    EXPECT_EQ(comm.AwaitingDevice(), c.awaited);
+
+    ((*line).*c.inject)(0);
+    std::filesystem::remove(node);
+    { std::ofstream touch(node); }
+    EXPECT_EQ(loop_.RunUntil([&] { return comm.Connected(); },
+                             c.awaited ? kBackWithin : milliseconds(300)),
+              c.awaited);
+    comm.StopComm();
+    std::filesystem::remove(node);
+  }
+}
+
 }  // namespace
 }  // namespace kestrova
