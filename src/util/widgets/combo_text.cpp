@@ -31,14 +31,22 @@ bool SelectComboText(QComboBox* combo, const QString& text) {
 
 void SetComboFontColor(QComboBox* combo, TColor color) {
   const QColor qt_color = ToQColor(color);
-  QPalette palette = combo->palette();
+  // The main window calls this for every block a port receives; a box already in the colour
+  // is left alone rather than given a palette built anew each time.
+  const QPalette& current = combo->palette();
   const QPalette defaults;  // the application's palette
+  QPalette palette;
+  bool changed = false;
   for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText}) {
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-      palette.setColor(group, role, qt_color.isValid() ? qt_color : defaults.color(group, role));
+      const QColor wanted = qt_color.isValid() ? qt_color : defaults.color(group, role);
+      if (current.color(group, role) == wanted) continue;
+      if (!changed) palette = current;
+      changed = true;
+      palette.setColor(group, role, wanted);
     }
   }
-  combo->setPalette(palette);
+  if (changed) combo->setPalette(palette);
 }
 
 }  // namespace kestrova
