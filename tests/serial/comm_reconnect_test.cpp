@@ -268,12 +268,17 @@ TEST_F(CommReconnectTest, DeviceGoneOnReadWriteOrModemPollIsAwaitedAndReopened) 
     void (SimulatedSerialLine::*inject)(int);
     int error;
     bool awaited;
+    // What makes the port meet the error; the reader meets a read error by itself.
+    void (*provoke)(TVSSComm32&);
   };
+  const auto write = [](TVSSComm32& comm) { comm.WriteCommData("x"); };
+  // Polled until the port fails: a poll right after the last one answers from the cache.
+  const auto poll = [](TVSSComm32& comm) { comm.PollModemStatus(); };
   const Case cases[] = {
-      {"read EIO", &SimulatedSerialLine::SetReadError, EIO, true},
-      {"write ENXIO", &SimulatedSerialLine::SetWriteError, ENXIO, true},
-      {"modem poll ENODEV", &SimulatedSerialLine::SetModemError, ENODEV, true},
-      {"modem poll EINVAL", &SimulatedSerialLine::SetModemError, EINVAL, false},
+      {"read EIO", &SimulatedSerialLine::SetReadError, EIO, true, [](TVSSComm32&) {}},
+      {"write ENXIO", &SimulatedSerialLine::SetWriteError, ENXIO, true, write},
+      {"modem poll ENODEV", &SimulatedSerialLine::SetModemError, ENODEV, true, poll},
+      {"modem poll EINVAL", &SimulatedSerialLine::SetModemError, EINVAL, false, poll},
   };
   const std::string node = dir_ + "/ttyACM0";
   for (const Case& c : cases) {
@@ -286,11 +291,9 @@ TEST_F(CommReconnectTest, DeviceGoneOnReadWriteOrModemPollIsAwaitedAndReopened) 
     ASSERT_TRUE(comm.Connected()) << comm.LastErrorText();
 
     ((*line).*c.inject)(c.error);
-    if (c.inject == &SimulatedSerialLine::SetWriteError) comm.WriteCommData("x");
     ASSERT_TRUE(loop_.RunUntil(
         [&] {
-          // A poll right after the last one answers from the cached status.
-          if (c.inject == &SimulatedSerialLine::SetModemError) comm.PollModemStatus();
+          c.provoke(comm);
           return comm.GetCommState() == CommStateFailed;
         },
         kLimit));

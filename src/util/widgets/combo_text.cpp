@@ -32,18 +32,16 @@ bool SelectComboText(QComboBox* combo, const QString& text) {
 void SetComboFontColor(QComboBox* combo, TColor color) {
   const QColor qt_color = ToQColor(color);
   // The main window calls this for every block a port receives; a box already in the colour
-  // is left alone rather than given a palette built anew each time.
-  const QPalette& current = combo->palette();
-  const QPalette defaults;  // the application's palette
-  QPalette palette;
+  // keeps its palette instead of being given one built anew each time.
+  QPalette palette = combo->palette();  // shared until a colour is set
+  const QPalette defaults;              // the application's palette
   bool changed = false;
   for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText}) {
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
       const QColor wanted = qt_color.isValid() ? qt_color : defaults.color(group, role);
-      if (current.color(group, role) == wanted) continue;
-      if (!changed) palette = current;
-      changed = true;
+      if (palette.color(group, role) == wanted) continue;
       palette.setColor(group, role, wanted);
+      changed = true;
     }
   }
   if (changed) combo->setPalette(palette);
